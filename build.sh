@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine for Morvane, builds it, and either starts it or runs every test.
+#   ./build.sh run     build and start Morvane
+#   ./build.sh test    build and run every test headless
+#   ./build.sh bench   build the benchmarks (Release) and run them
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+what="${1:-run}"
+
+packages=(cmake ninja-build g++ qt6-base-dev libgl-dev libgtest-dev xdg-utils)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+fi
+
+jobs="$(nproc)"
+case "$what" in
+  run)
+    cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_TESTS=OFF -DMORVANE_BENCH=OFF
+    cmake --build "$here/build" --target morvane -j "$jobs"
+    exec "$here/build/app/morvane"
+    ;;
+  test)
+    cmake -S "$here" -B "$here/build-test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_TESTS=ON -DMORVANE_BENCH=ON
+    cmake --build "$here/build-test" -j "$jobs"
+    export QT_QPA_PLATFORM=offscreen
+    cd "$here/build-test"
+    ctest --output-on-failure -j "$jobs" --timeout 300
+    ;;
+  bench)
+    cmake -S "$here" -B "$here/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVANE_TESTS=OFF -DMORVANE_BENCH=ON
+    cmake --build "$here/build-bench" -j "$jobs"
+    shift
+    "$here/build-bench/bench/morvane_bench" "$@"
+    ;;
+  *)
+    echo "usage: $0 run|test|bench [benchmark arguments]" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,137 @@
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/result.h"
+#include "platform/text_file.h"
+
+namespace morvane {
+
+// Attribute bits, with the values Windows gives them. A listing's filter combines kHidden, kSystem and
+// kDirectory; ordinary files are always listed.
+enum Attribute : unsigned {
+    kNormal = 0,
+    kReadOnly = 1,
+    kHidden = 2,
+    kSystem = 4,
+    kDirectory = 16,
+};
+
+// Names as stored on disk, sorted by their ASCII upper-case form with ties in plain byte order.
+struct Listing {
+    std::vector<std::string> names;
+    std::size_t skipped = 0;  // names a Windows path cannot express (a '\' or a character below 32)
+};
+
+// One directory read in a single pass, for the scans.
+struct DirectoryContents {
+    std::vector<std::string> files;           // every entry that is not a real directory, links included
+    std::vector<std::string> subdirectories;  // real directories on the drive's own file system
+    std::size_t skipped = 0;                  // names a Windows path cannot express
+};
+
+// Drive letters and the host folders they stand for, read like Wine reads a prefix: each entry "x:" of
+// <prefix>/dosdevices that is a symbolic link to a directory. Without that folder C: is "/".
+class DriveMap {
+public:
+    static DriveMap fromPrefix(const std::string& prefix);
+    // The prefix named by WINEPREFIX, else $HOME/.wine.
+    static DriveMap fromEnvironment();
+
+    void set(char letter, std::string hostRoot);  // letter in either case; the root without a trailing '/'
+    // The host folder of a drive, or nullptr when the machine has no such drive.
+    const std::string* root(char letter) const;
+    std::vector<char> letters() const;  // upper case, in alphabetical order
+
+private:
+    std::map<char, std::string> m_roots;  // upper-case letter -> host folder
+};
+
+// The one door to the host file system.
+//
+// Every path is either a Windows path ("C:\WINDOWS\WIN.INI", "D:\APP\", "C:\*.*") on a drive of the map, or
+// a host path beginning with '/' (the data folder and what lies in it). A Windows path is translated
+// component by component below its drive's root: a component that does not exist with its exact name is
+// looked up case-insensitively (ASCII letters); an empty, "." or ".." component is refused; a path that
+// passes through a symbolic link as one of its directories does not resolve. The last component of a host
+// path is looked up case-insensitively as well; the rest of a host path is used as it stands.
+//
+// Links are never followed: a link is listed as an ordinary file and removing it removes the link. A
+// directory that is the mount point of another file system is not part of its drive.
+//
+// The functions are virtual so that tests can inject failures.
+class FileSystem {
+public:
+    explicit FileSystem(DriveMap drives);
+    virtual ~FileSystem();
+
+    const DriveMap& drives() const { return m_drives; }
+
+    // "C:\" followed by the name of the folder "windows" in C:'s root as it is spelled on disk (any letter
+    // case) and "\"; "C:\WINDOWS\" when there is none.
+    std::string windowsDirectory() const;
+
+    // The host path for a Windows or host path. A last component that does not exist keeps the spelling
+    // given, so the result also names a file about to be created.
+    virtual Result<std::string> toHost(std::string_view path) const;
+
+    // Lists a folder by pattern: the last component may hold '*' and '?', matched case-insensitively, and
+    // "*.*" matches every name. Ordinary files always; hidden and system files only when `attributes` asks
+    // for them; directories only with kDirectory. "." and ".." never. Fails when the folder cannot be opened
+    // or read (missing, no permission, I/O error); an empty folder or no match is an empty listing.
+    virtual Result<Listing> list(std::string_view pattern, unsigned attributes) const;
+
+    // A listing of the exact name for ordinary files returns an entry (hidden and system files count as
+    // absent, and so does a path that cannot be listed).
+    bool exists(std::string_view path) const;
+
+    // The immediate subdirectories of a directory (hidden and system ones included), in listing order.
+    virtual Result<Listing> subdirectories(std::string_view directory) const;
+
+    // Files and subdirectories of one directory in one pass, both in listing order.
+    virtual Result<DirectoryContents> readDirectory(std::string_view directory) const;
+
+    // The attribute bits of a file or directory (kReadOnly, kHidden, kSystem, kDirectory).
+    virtual Result<unsigned> attributes(std::string_view path) const;
+
+    // Gives the owner write permission and clears the hidden and system bits of user.DOSATTRIB (a leading
+    // dot stays).
+    virtual Status setNormal(std::string_view path);
+
+    virtual Status removeFile(std::string_view path);       // a file or a link, never a directory
+    virtual Status removeDirectory(std::string_view path);  // an empty real directory
+    virtual Status copyFile(std::string_view from, std::string_view to);  // replaces `to`, flushed before return
+
+    enum class CreateMode { Truncate, Exclusive };
+    // Opens a text file for writing in place (record files). Exclusive fails with EEXIST when a file of that
+    // name exists.
+    virtual Result<std::unique_ptr<LineWriter>> createForWriting(std::string_view path,
+                                                                 CreateMode mode = CreateMode::Truncate);
+    virtual Result<std::unique_ptr<LineReader>> openForReading(std::string_view path) const;
+
+    virtual Result<std::vector<std::string>> readLines(std::string_view path) const;
+    // Writes under a temporary name in the same folder, flushes, then renames into place. A failure leaves the
+    // old file as it was.
+    virtual Status writeLinesAtomic(std::string_view path, const std::vector<std::string>& lines);
+
+private:
+    DriveMap m_drives;
+};
+
+// The folder that holds the running executable, ending in '/'.
+std::string executableDirectory();
+
+// The data folder for an executable in `exeDir`: that folder when the user may write there, else
+// $XDG_DATA_HOME/morvane/ (default ~/.local/share/morvane/), created when missing. Ends in '/'.
+std::string chooseDataFolder(const std::string& exeDir);
+
+// Where the manual ships: beside the executable in the build tree, else in the installation's share folder.
+// Empty when neither holds it.
+std::string shippedManualPath(const std::string& exeDir);
+
+}  // namespace morvane

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace morvane::test {
+
+// A temporary folder removed with everything in it (read-only and unreadable folders included) when the
+// object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return m_path; }  // no trailing '/'
+    std::string operator/(std::string_view relative) const { return m_path + "/" + std::string(relative); }
+
+private:
+    std::string m_path;
+};
+
+// Creates the folder and its parents.
+void makeDirs(const std::string& path);
+// Writes bytes exactly as given, creating parent folders.
+void writeFile(const std::string& path, std::string_view bytes);
+// The file's bytes; empty when it cannot be read.
+std::string readFile(const std::string& path);
+bool pathExists(const std::string& path);  // lstat succeeds
+// Lines joined with CR LF after each, as record files are written.
+std::string crlf(std::initializer_list<std::string_view> lines);
+
+}  // namespace morvane::test
