@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/context.h"
+
+namespace morvane {
+
+// The selection lists a command keeps for SelectAfterFile. Positions 1..AfterCount hold the AFTER files in
+// listing order; AfterNames(0) is the search pattern and AfterNames(AfterCount + 1) is empty.
+struct AfterSelection {
+    long ChosenEntry = 0;  // position in the window's list from 0; -1 for Cancel; untouched when none exist
+    std::vector<std::string> AfterNames;
+    std::vector<long> AfterNumbers;
+    long AfterCount = 0;
+
+    // Nothing was chosen: no AFTER files, or Cancel.
+    bool nothingChosen() const { return ChosenEntry == AfterCount || ChosenEntry == -1; }
+};
+
+// The window AfterFileListForm, as the selection sees it.
+class AfterFileList {
+public:
+    virtual ~AfterFileList() = default;
+    // The prompt line Label1, set by the calling command.
+    virtual void setPrompt(std::string_view prompt) = 0;
+    // Shows the names up to (not including) the first empty entry after position 0, the first one selected,
+    // and waits for Ok, Cancel, a double click or a close from the frame. The position taken from 0, or -1.
+    virtual int ShowAfterFileList(const std::vector<std::string>& AfterNames) = 0;
+};
+
+// Lists DataFolder & "AFTER*.DAT", reads each file's program name, reports and deletes AFTER files that
+// cannot be read (and starts again), and lets the user choose.
+void SelectAfterFile(const Context& ctx, AfterFileList& window, AfterSelection& selection);
+
+}  // namespace morvane
