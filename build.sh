@@ -39,7 +39,11 @@ case "$what" in
     cmake -S "$here" -B "$here/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVANE_TESTS=OFF -DMORVANE_BENCH=ON
     cmake --build "$here/build-bench" -j "$jobs"
     shift
-    "$here/build-bench/bench/morvane_bench" "$@"
+    for b in before after; do
+      if [ -x "$here/build-bench/bench/$b/morvane_bench_$b" ]; then
+        "$here/build-bench/bench/$b/morvane_bench_$b" "$@"
+      fi
+    done
     ;;
   *)
     echo "usage: $0 run|test|bench [benchmark arguments]" >&2

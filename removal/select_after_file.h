@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,7 @@ struct AfterSelection {
     long ChosenEntry = 0;  // position in the window's list from 0; -1 for Cancel; untouched when none exist
     std::vector<std::string> AfterNames;
     std::vector<long> AfterNumbers;
+    std::vector<std::string> AfterFileNames;  // the file names as listed, same positions
     long AfterCount = 0;
 
     // Nothing was chosen: no AFTER files, or Cancel.
@@ -34,5 +36,10 @@ public:
 // Lists DataFolder & "AFTER*.DAT", reads each file's program name, reports and deletes AFTER files that
 // cannot be read (and starts again), and lets the user choose.
 void SelectAfterFile(const Context& ctx, AfterFileList& window, AfterSelection& selection);
+
+// The host path of the chosen entry's AFTER file, DataFolder & "AFTER" & number & ".DAT". When that is not the
+// file that was listed (AFTER.DAT and AFTER07.DAT do not lead back to their own names), or the file is gone,
+// the record cannot be opened: a message naming the listed file says so and nothing is returned.
+std::optional<std::string> ChosenAfterFilePath(const Context& ctx, const AfterSelection& selection);
 
 }  // namespace morvane
