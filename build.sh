@@ -8,7 +8,7 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 what="${1:-run}"
 
-packages=(cmake ninja-build g++ qt6-base-dev libgl-dev libgtest-dev xdg-utils)
+packages=(cmake ninja-build g++ qt6-base-dev libgl-dev libgtest-dev xdg-utils poppler-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
