@@ -1,12 +1,21 @@
 #pragma once
 
+#include <functional>
+
 #include "core/context.h"
 
 namespace morvane {
 
+// Sets WinDir and DataFolder, and copies the shipped manual into the data folder when it has none there.
+void InitFolders(const Context& ctx, const std::string& dataFolder, const std::string& shippedManual);
+
 // Moves BEFORE.DAT and numbered AFTER<n>.DAT files that older installations kept in the Windows directory
 // into the data folder. A file is deleted from the Windows directory only after its copy is complete; a move
-// that fails is reported and start-up goes on.
+// that fails is reported and start-up goes on. AFTER.DAT and AFTERX.DAT (number 0) stay where they are.
 void MoveRecordsFromWinDir(const Context& ctx);
+
+// The first half of the exit: when a BEFORE file is pending, offers to create its AFTER file now and runs
+// `createAfterFile` on Yes. The program ends afterwards whatever the answer.
+void OfferPendingAfterFile(const Context& ctx, const std::function<void()>& createAfterFile);
 
 }  // namespace morvane

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "app/startup.h"
+#include "tests/support/doubles.h"
+
+namespace morvane::test {
+namespace {
+
+TEST(StartupMoves, NumberedRecordsMoveAndUnnumberedStay)
+{
+    World world;
+    writeFile(world.host("C:\\WINDOWS\\AFTER3.DAT"), "Old app\r\n");
+    writeFile(world.host("C:\\WINDOWS\\AFTER.DAT"), "No number\r\n");
+    writeFile(world.host("C:\\WINDOWS\\AFTERX.DAT"), "Letter\r\n");
+    MoveRecordsFromWinDir(world.ctx());
+    EXPECT_EQ(readFile(world.data("AFTER3.DAT")), "Old app\r\n");
+    EXPECT_FALSE(pathExists(world.host("C:\\WINDOWS\\AFTER3.DAT")));
+    EXPECT_TRUE(pathExists(world.host("C:\\WINDOWS\\AFTER.DAT")));
+    EXPECT_TRUE(pathExists(world.host("C:\\WINDOWS\\AFTERX.DAT")));
+    EXPECT_FALSE(pathExists(world.data("AFTER.DAT")));
+    EXPECT_TRUE(world.prompts.prompts().empty());
+}
+
+TEST(StartupMoves, BeforeFileFromWindowsDirectoryReplacesTheDataFoldersOne)
+{
+    World world;
+    writeFile(world.host("C:\\WINDOWS\\BEFORE.DAT"), "From windows\r\n");
+    writeFile(world.data("BEFORE.DAT"), "Already here\r\n");
+    MoveRecordsFromWinDir(world.ctx());
+    EXPECT_EQ(readFile(world.data("BEFORE.DAT")), "From windows\r\n");
+    EXPECT_FALSE(pathExists(world.host("C:\\WINDOWS\\BEFORE.DAT")));
+}
+
+// Copies fail, as when the data folder cannot be written.
+class NoCopyFs : public FileSystem {
+public:
+    using FileSystem::FileSystem;
+    Status copyFile(std::string_view, std::string_view to) override { return errorFromErrno(std::string(to), ENOSPC); }
+};
+
+TEST(StartupMoves, FailedCopyIsReportedAndTheRecordStaysInPlace)
+{
+    World world;
+    NoCopyFs fs(world.fs->drives());
+    Context ctx{world.state, fs, world.prompts, world.panel, world.main, world.events};
+    writeFile(world.host("C:\\WINDOWS\\AFTER2.DAT"), "Keep me\r\n");
+    writeFile(world.host("C:\\WINDOWS\\AFTER5.DAT"), "And me\r\n");
+    MoveRecordsFromWinDir(ctx);
+    EXPECT_EQ(readFile(world.host("C:\\WINDOWS\\AFTER2.DAT")), "Keep me\r\n");
+    EXPECT_EQ(readFile(world.host("C:\\WINDOWS\\AFTER5.DAT")), "And me\r\n");
+    const auto messages = world.prompts.messages();
+    ASSERT_EQ(messages.size(), 2u);  // each failure is said, and start-up goes on to the next
+    EXPECT_EQ(messages[0].text, "Unable to move C:\\WINDOWS\\AFTER2.DAT to " + world.data("AFTER2.DAT") + ": " +
+                                    std::string(strerror(ENOSPC)) + ".");
+    EXPECT_EQ(messages[0].title, "Error");
+    EXPECT_EQ(messages[0].icon, Icon::Exclamation);
+}
+
+TEST(StartupFolders, ShippedManualIsCopiedOnlyWhenTheDataFolderHasNone)
+{
+    World world;
+    writeFile(world.tmp / "share/ZELK.TXT", "The manual\n");
+    InitFolders(world.ctx(), world.state.DataFolder, world.tmp / "share/ZELK.TXT");
+    EXPECT_EQ(readFile(world.data("ZELK.TXT")), "The manual\n");
+    writeFile(world.data("ZELK.TXT"), "Edited by the user\n");
+    InitFolders(world.ctx(), world.state.DataFolder, world.tmp / "share/ZELK.TXT");
+    EXPECT_EQ(readFile(world.data("ZELK.TXT")), "Edited by the user\n");
+}
+
+TEST(ExitQuestion, PendingBeforeFileOffersTheAfterFile)
+{
+    World world;
+    int runs = 0;
+    OfferPendingAfterFile(world.ctx(), [&] { ++runs; });
+    EXPECT_TRUE(world.prompts.prompts().empty());  // nothing pending: no question
+
+    writeFile(world.data("BEFORE.DAT"), "App\r\n");
+    world.prompts.answer(Answer::No);
+    OfferPendingAfterFile(world.ctx(), [&] { ++runs; });
+    EXPECT_EQ(runs, 0);
+    world.prompts.answer(Answer::Yes);
+    OfferPendingAfterFile(world.ctx(), [&] { ++runs; });
+    EXPECT_EQ(runs, 1);
+
+    const auto question = world.prompts.messages().at(0);
+    EXPECT_EQ(question.text, "Warning. You have not yet created the AFTER file for the most recent BEFORE file. "
+                             "Create this AFTER file now?");
+    EXPECT_EQ(question.buttons, Buttons::YesNo);
+    EXPECT_EQ(question.icon, Icon::Exclamation);
+    EXPECT_EQ(question.title, "Morvane");
+}
+
+}  // namespace
+}  // namespace morvane::test
