@@ -1,0 +1,144 @@
+#include "removal/select_after_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+#include "core/helpers.h"
+
+namespace morvane {
+
+namespace {
+
+bool SameIgnoringCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+void ShowError(Prompts& prompts, const std::string& text)
+{
+    prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, "Error");
+}
+
+// The program name of an AFTER file: its first line. Nothing when the file cannot be opened or read, or has
+// no first line.
+std::optional<std::string> ReadFirstLine(const FileSystem& fs, const std::string& path)
+{
+    auto reader = fs.openForReading(path);
+    if (!reader) {
+        return std::nullopt;
+    }
+    std::string line;
+    if (!(*reader)->readLine(line)) {
+        return std::nullopt;
+    }
+    return line;
+}
+
+}  // namespace
+
+void SelectAfterFile(const Context& ctx, AfterFileList& window, AfterSelection& selection)
+{
+    FileSystem& fs = ctx.fs;
+    const std::string pattern = ctx.state.DataFolder + "AFTER*.DAT";
+    // Corrupted files that could not be deleted: left out of every later pass, or the selection would report
+    // the same file for ever.
+    std::set<std::string> undeletable;
+
+    for (;;) {
+        auto listing = fs.list(pattern, kNormal);
+        if (!listing) {
+            // A data folder that cannot be read is not the same as one without records.
+            selection.AfterCount = 0;
+            ShowError(ctx.prompts, "Unable to read the folder " + ctx.state.DataFolder + " for AFTER files: " +
+                                       listing.error().reason + ".");
+            return;
+        }
+        std::vector<std::string> names;
+        for (const std::string& name : listing->names) {
+            if (!undeletable.contains(name)) {
+                names.push_back(name);
+            }
+        }
+
+        selection.AfterCount = static_cast<long>(names.size());
+        if (selection.AfterCount == 0) {
+            ctx.prompts.beep();
+            ShowError(ctx.prompts, "No AFTER files found.");
+            return;
+        }
+
+        const std::size_t slots = names.size() + 2;
+        selection.AfterNames.assign(slots, std::string());
+        selection.AfterNumbers.assign(slots, 0);
+        selection.AfterFileNames.assign(slots, std::string());
+        selection.AfterNames[0] = pattern;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            selection.AfterNames[i + 1] = names[i];
+            selection.AfterFileNames[i + 1] = names[i];
+        }
+
+        bool startAgain = false;
+        for (std::size_t i = 1; i <= names.size(); ++i) {
+            const std::string& fileName = selection.AfterFileNames[i];
+            selection.AfterNumbers[i] = ReadLeadingNumber(std::string_view(fileName).substr(5));
+
+            const std::string path = ctx.state.DataFolder + fileName;
+            auto programName = ReadFirstLine(fs, path);
+            if (!programName) {
+                ctx.prompts.messageBox("The AFTER file " + fileName +
+                                           " appears to be corrupted. It is useless and is interferring with ZELK "
+                                           "operations. It will now be deleted.",
+                                       Buttons::Ok, Icon::Exclamation, "ATTENTION");
+                const Status removed = fs.removeFile(path);
+                if (!removed) {
+                    undeletable.insert(fileName);
+                    ShowError(ctx.prompts, "The AFTER file " + path + " could not be deleted: " +
+                                               removed.error().reason + ".");
+                }
+                startAgain = true;
+                break;
+            }
+            selection.AfterNames[i] = *programName;
+        }
+        if (startAgain) {
+            continue;
+        }
+
+        selection.ChosenEntry = window.ShowAfterFileList(selection.AfterNames);
+        return;
+    }
+}
+
+std::optional<std::string> ChosenAfterFilePath(const Context& ctx, const AfterSelection& selection)
+{
+    const long position = selection.ChosenEntry + 1;
+    if (selection.nothingChosen() || position < 1 || position > selection.AfterCount ||
+        static_cast<std::size_t>(position) >= selection.AfterNumbers.size()) {
+        return std::nullopt;
+    }
+    const std::string listedName = static_cast<std::size_t>(position) < selection.AfterFileNames.size()
+                                       ? selection.AfterFileNames[position]
+                                       : std::string();
+    const std::string builtName = "AFTER" + std::to_string(selection.AfterNumbers[position]) + ".DAT";
+
+    // The number must lead back to the file that was listed; otherwise it would open another program's record.
+    // The letter case of the listed name is kept, so after2.dat opens after2.dat and not an AFTER2.DAT beside it.
+    if (!SameIgnoringCase(builtName, listedName)) {
+        ShowError(ctx.prompts, "The record " + listedName +
+                                   " cannot be opened: its name does not carry the number of an AFTER file.");
+        return std::nullopt;
+    }
+    const std::string path = ctx.state.DataFolder + listedName;
+    auto listing = ctx.fs.list(path, kNormal);
+    if (!listing || listing->names.empty()) {
+        const std::string reason = listing ? std::string("No such file or directory") : listing.error().reason;
+        ShowError(ctx.prompts, "Unable to read the AFTER file " + path + ": " + reason + ".");
+        return std::nullopt;
+    }
+    return path;
+}
+
+}  // namespace morvane
