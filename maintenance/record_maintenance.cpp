@@ -1,0 +1,127 @@
+#include "maintenance/record_maintenance.h"
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "core/helpers.h"
+
+namespace morvane {
+
+namespace {
+
+// The first line of a record file: its program name. Nothing when the file cannot be opened or has no line.
+std::optional<std::string> readProgramName(const FileSystem& fs, const std::string& path)
+{
+    auto reader = fs.openForReading(path);
+    if (!reader) {
+        return std::nullopt;
+    }
+    std::string line;
+    if (!(*reader)->readLine(line)) {
+        return std::nullopt;
+    }
+    return line;
+}
+
+// Deletes a file and says so when that fails. True when the file is gone.
+bool deleteReported(const Context& ctx, const std::string& path)
+{
+    const Status removed = ctx.fs.removeFile(path);
+    if (removed) {
+        return true;
+    }
+    std::string text = "Unable to delete " + path;
+    if (!removed.error().reason.empty()) {
+        text += ": " + removed.error().reason;
+    }
+    text += ".";
+    ctx.prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, "Error");
+    return false;
+}
+
+constexpr const char* kSafetyWarning
+    = "You are about to delete safety files used to reconstruct AUTOEXEC.BAT, CONFIG.SYS, WIN.INI, and SYSTEM.INI "
+      "files after Morvane has modified them while deleting a program from your disk. You should do this only "
+      "after you have verified that your computer, including Windows, is working properly after using Morvane. ";
+
+} // namespace
+
+void DeleteAfterFile(const Context& ctx, AfterFileList& list)
+{
+    MainWindowHidden hidden(ctx.main);
+
+    list.setPrompt("Select program to delete AFTER file for");
+    AfterSelection selection;
+    selection.ChosenEntry = 0;
+    SelectAfterFile(ctx, list, selection);
+    if (selection.nothingChosen()) {
+        return;
+    }
+
+    // An entry whose number does not lead back to its own file (AFTER07.DAT gives AFTER7.DAT) is refused with
+    // a message, so no other program's record is ever offered or deleted in its place.
+    const std::optional<std::string> path = ChosenAfterFilePath(ctx, selection);
+    if (!path) {
+        return;
+    }
+
+    const std::string name = readProgramName(ctx.fs, *path).value_or("*CORRUPTED AFTER FILE*");
+    if (!AskYesNo(ctx.prompts, "Delete AFTER file for " + name + "? Are you sure")) {
+        return;
+    }
+    deleteReported(ctx, *path);
+    UpdateAfterPairs(ctx);
+}
+
+void DeleteBeforeFile(const Context& ctx)
+{
+    const std::string path = ctx.state.DataFolder + "BEFORE.DAT";
+    if (!ctx.fs.exists(path)) {
+        ctx.prompts.messageBox("No BEFORE file found.", Buttons::Ok, Icon::None, "Error");
+        SetBeforePairs(ctx.main, false);
+        return;
+    }
+
+    // An unreadable or empty BEFORE.DAT is still offered for deletion, under a name that says what it is.
+    const std::string name = readProgramName(ctx.fs, path).value_or("*CORRUPTED BEFORE FILE*");
+    if (!AskYesNo(ctx.prompts, "Delete BEFORE file for " + name + "? Are you sure")) {
+        return;
+    }
+    deleteReported(ctx, path);
+    UpdateBeforePairs(ctx);
+}
+
+void DeleteSafetyFiles(const Context& ctx)
+{
+    MainWindowHidden hidden(ctx.main);
+    const State& s = ctx.state;
+
+    // The patterns also find other names with these extensions; only the eight names below are deleted.
+    const bool found = CountFiles(ctx.fs, s.BootDrive + "\\*.QRV") > 0
+        || CountFiles(ctx.fs, s.BootDrive + "\\*.MIS") > 0 || CountFiles(ctx.fs, s.WinDir + "*.QRV") > 0
+        || CountFiles(ctx.fs, s.WinDir + "*.MIS") > 0;
+    ctx.prompts.beep();
+    if (!found) {
+        ctx.prompts.messageBox("No safety backup files found.", Buttons::Ok, Icon::Exclamation, "Error");
+    } else if (AskYesNo(ctx.prompts, std::string(kSafetyWarning) + "\nProceed with file deletion")) {
+        const std::array<std::string, 8> files {
+            s.BootDrive + "\\AUTOEXEC.QRV",
+            s.BootDrive + "\\AUTOEXEC.MIS",
+            s.BootDrive + "\\CONFIG.QRV",
+            s.BootDrive + "\\CONFIG.MIS",
+            s.WinDir + "WIN.QRV",
+            s.WinDir + "WIN.MIS",
+            s.WinDir + "SYSTEM.QRV",
+            s.WinDir + "SYSTEM.MIS",
+        };
+        for (const std::string& file : files) {
+            if (ctx.fs.exists(file)) {
+                deleteReported(ctx, file);
+            }
+        }
+    }
+    UpdateSafetyPair(ctx);
+}
+
+} // namespace morvane

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "core/context.h"
+#include "removal/select_after_file.h"
+
+namespace morvane {
+
+// The commands that forget records without touching the installed programs. Each asks before it deletes,
+// reports a deletion that fails with the file's name and the system's reason, and leaves the command pairs as
+// the files that exist afterwards say.
+
+// Deletes the AFTER file of one program the user picks in the selection window.
+void DeleteAfterFile(const Context& ctx, AfterFileList& list);
+
+// Deletes BEFORE.DAT. The main window stays visible.
+void DeleteBeforeFile(const Context& ctx);
+
+// Deletes the safety copies (.QRV) and missing-line files (.MIS) that restoration leaves beside AUTOEXEC.BAT,
+// CONFIG.SYS, WIN.INI and SYSTEM.INI.
+void DeleteSafetyFiles(const Context& ctx);
+
+} // namespace morvane
