@@ -20,6 +20,29 @@ QWidget* visibleWindow(const QString& objectName)
     return nullptr;
 }
 
+void when(std::function<bool()> ready, std::function<void()> action, int timeoutMs)
+{
+    auto* timer = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout,
+                     [timer, clock, ready = std::move(ready), action = std::move(action), timeoutMs]() {
+                         const bool now = ready();
+                         if (now || clock->elapsed() > timeoutMs) {
+                             timer->stop();
+                             timer->deleteLater();
+                             delete clock;
+                             if (now) {
+                                 action();
+                             } else {
+                                 ADD_FAILURE() << "condition never met";
+                             }
+                         }
+                     });
+    timer->start();
+}
+
 void whenShown(const QString& objectName, std::function<void(QWidget*)> action, int timeoutMs)
 {
     auto* timer = new QTimer;
