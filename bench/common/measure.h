@@ -1,0 +1,25 @@
+#pragma once
+
+// Timing and memory measurement for the benchmark programs.
+
+#include <string>
+#include <vector>
+
+namespace morvane::bench {
+
+struct ChildRun {
+    double seconds = 0;  // wall time from fork to exit
+    long peakKiB = 0;    // the child's peak resident memory (ru_maxrss)
+    int exitCode = -1;   // -1 when it did not exit normally
+};
+
+// Runs a program in a fresh process (argv[0] is looked up on PATH) with its standard output sent to
+// `stdoutPath`. A fresh process is measured alone: its peak memory holds nothing of the caller's.
+ChildRun RunChild(const std::vector<std::string>& argv, const std::string& stdoutPath = "/dev/null");
+
+// The running program's own executable, for re-running it as a child.
+std::string SelfExecutable();
+
+double Median(std::vector<double> values);
+
+}  // namespace morvane::bench
