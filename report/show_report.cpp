@@ -1,0 +1,178 @@
+#include "report/show_report.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "removal/after_file_reader.h"
+#include "report/list_system_file_changes.h"
+
+namespace morvane {
+
+namespace {
+
+struct Category {
+    const char* listTitle;
+    const char* printHeading;
+};
+
+// Indexed by ReportChoice 1..6.
+constexpr std::array<Category, 7> kCategories = {{
+    {"", ""},
+    {"Directories added", "Directories added by "},
+    {"Files added", "Files added by "},
+    {"AUTOEXEC.BAT changes", "Changes in AUTOEXEC.BAT made by "},
+    {"CONFIG.SYS changes", "Changes in CONFIG.SYS made by "},
+    {"WIN.INI changes", "Changes in WIN.INI made by "},
+    {"SYSTEM.INI changes", "Changes in SYSTEM.INI made by "},
+}};
+
+// The configuration sections in the order the AFTER file holds them, with their categories 3..6.
+constexpr std::array<const char*, 4> kTags = {"AUTOEXEC", "CONFIG", "WIN", "SYSTEM"};
+
+std::string WithDrive(char letter, const std::string& line)
+{
+    std::string entry(1, letter);
+    entry += ':';
+    entry += line;
+    return entry;
+}
+
+// Reads the AFTER file into the window row by row. The entries of every category are left in `entries`.
+Status FillReport(const Context& ctx, AfterFileReader& after, ReportWindow& window,
+                  std::array<std::vector<std::string>, 7>& entries)
+{
+    // The directory list lives in the shared DirList, sized afresh, slot 0 unused.
+    std::vector<std::string>& directories = ctx.state.DirList;
+    directories.assign(1, std::string());
+    std::vector<std::string>& files = entries[kReportFiles];
+
+    for (;;) {
+        auto drive = after.readDrive();
+        if (!drive) {
+            return drive.error();
+        }
+        if (!drive->has_value()) {
+            break;
+        }
+        const AfterDrive& section = **drive;
+        for (const std::string& line : section.directories) {
+            directories.push_back(WithDrive(section.letter, line));
+        }
+        const long numDirs = static_cast<long>(directories.size()) - 1;
+        window.setDirectoryCount(numDirs);
+        if (numDirs > 0) {
+            window.setDetailsVisible(kReportDirectories, true);
+        }
+        window.repaint();
+        for (const std::string& line : section.files) {
+            files.push_back(WithDrive(section.letter, line));
+        }
+    }
+    entries[kReportDirectories].assign(directories.begin() + 1, directories.end());
+    window.setFileCount(static_cast<long>(files.size()));
+    if (!files.empty()) {
+        window.setDetailsVisible(kReportFiles, true);
+    }
+    window.repaint();
+
+    for (std::size_t k = 0; k < kTags.size(); ++k) {
+        const int category = kReportAutoexec + static_cast<int>(k);
+        if (k > 0) {
+            const Status header = after.skipHeader(kTags[k]);
+            if (!header) {
+                return header;
+            }
+        }
+        window.setResult(category, "Working. Please wait.", ResultColour::Working);
+        window.repaint();
+
+        bool changed = false;
+        std::vector<std::string> listing(1);
+        const Status read = ListSystemFileChanges(after, kTags[k], changed, listing);
+        if (!read) {
+            return read;
+        }
+        if (changed) {
+            window.setDetailsVisible(category, true);
+        }
+        window.setResult(category, changed ? "Yes" : "No", ResultColour::WindowText);
+        window.repaint();
+        entries[category] = std::move(listing);
+    }
+    return {};
+}
+
+}  // namespace
+
+void ShowReport(const Context& ctx, AfterFileList& list, ReportWindow& window, Printer& printer)
+{
+    list.setPrompt("Select installed program to report on");
+    AfterSelection selection;
+    selection.ChosenEntry = 0;
+    SelectAfterFile(ctx, list, selection);
+
+    MainWindowHidden hidden(ctx.main);
+    if (selection.nothingChosen()) {
+        return;
+    }
+    const std::optional<std::string> path = ChosenAfterFilePath(ctx, selection);
+    if (!path) {
+        return;
+    }
+
+    std::array<std::vector<std::string>, 7> entries;
+    {
+        auto opened = AfterFileReader::open(ctx.fs, *path);
+        if (!opened) {
+            ReportAfterFileError(ctx.prompts, opened.error());
+            return;
+        }
+        AfterFileReader& after = **opened;
+        auto programName = after.readProgramName();
+        if (!programName) {
+            ReportAfterFileError(ctx.prompts, programName.error());
+            return;
+        }
+        ctx.state.ProgramName = *programName;
+
+        window.setCaption("Changes for " + ctx.state.ProgramName);
+        window.show();
+        const Status filled = FillReport(ctx, after, window, entries);
+        if (!filled) {
+            // The half-filled report goes away before the message: nothing waits for it any more.
+            window.close();
+            ReportAfterFileError(ctx.prompts, filled.error());
+            return;
+        }
+    }  // the AFTER file is closed here, before the user is waited for
+
+    int shown = 0;
+    for (;;) {
+        const short choice = window.waitForChoice();
+        if (choice >= kReportDirectories && choice <= kReportSystem) {
+            window.setList({});
+            shown = choice;
+            window.setPrintEnabled(true);
+            window.setListTitle(kCategories[choice].listTitle);
+            window.setList(entries[choice]);
+        } else if (choice == kReportPrint) {
+            if (shown == 0) {
+                continue;
+            }
+            std::vector<std::string> lines;
+            lines.reserve(entries[shown].size() + 2);
+            lines.push_back(kCategories[shown].printHeading + ctx.state.ProgramName + ":");
+            lines.emplace_back();
+            lines.insert(lines.end(), entries[shown].begin(), entries[shown].end());
+            printer.printLines(lines);
+        } else {
+            // Ok, a close from the frame, or anything unknown ends the report.
+            window.close();
+            return;
+        }
+    }
+}
+
+}  // namespace morvane
