@@ -1,1 +1,12 @@
-// Filled in with the platform layer.
+#include "platform/result.h"
+
+#include <cstring>
+
+namespace morvane {
+
+Error errorFromErrno(std::string path, int code)
+{
+    return Error{std::move(path), code, std::strerror(code)};
+}
+
+}  // namespace morvane

@@ -1,1 +1,194 @@
-// Filled in with the platform layer.
+#include "platform/text_file.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "platform/fd_text_file.h"
+
+namespace morvane {
+
+int writeAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+namespace {
+
+class FdLineReader final : public LineReader {
+public:
+    FdLineReader(int fd, std::string path) : m_fd(fd), m_path(std::move(path)), m_buffer(kTextBufferSize) {}
+    ~FdLineReader() override { closeFile(); }
+
+    bool readLine(std::string& line) override
+    {
+        line.clear();
+        bool started = false;  // a byte of this line (or its ending) has been consumed
+        for (;;) {
+            if (m_pos == m_end && !refill()) {
+                return started;
+            }
+            // The LF of a CR LF whose CR ended the previous line, possibly in the previous buffer.
+            if (m_skipLf) {
+                m_skipLf = false;
+                if (m_buffer[m_pos] == '\n') {
+                    ++m_pos;
+                    continue;
+                }
+            }
+            const char* begin = m_buffer.data() + m_pos;
+            const char* end = m_buffer.data() + m_end;
+            const char* stop = begin;
+            while (stop != end && *stop != '\n' && *stop != '\r') {
+                ++stop;
+            }
+            line.append(begin, stop);
+            started = true;
+            if (stop == end) {
+                m_pos = m_end;
+                continue;
+            }
+            m_pos = static_cast<std::size_t>(stop - m_buffer.data()) + 1;
+            m_skipLf = *stop == '\r';
+            return true;
+        }
+    }
+
+    Status status() const override { return m_error ? Status(*m_error) : Status(); }
+
+private:
+    bool refill()
+    {
+        if (m_fd < 0) {
+            return false;
+        }
+        for (;;) {
+            const ssize_t n = ::read(m_fd, m_buffer.data(), m_buffer.size());
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                m_error = errorFromErrno(m_path, errno);
+            }
+            if (n <= 0) {
+                closeFile();
+                return false;
+            }
+            m_pos = 0;
+            m_end = static_cast<std::size_t>(n);
+            return true;
+        }
+    }
+
+    void closeFile()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+
+    int m_fd;
+    std::string m_path;
+    std::vector<char> m_buffer;
+    std::size_t m_pos = 0;
+    std::size_t m_end = 0;
+    bool m_skipLf = false;
+    std::optional<Error> m_error;
+};
+
+class FdLineWriter final : public LineWriter {
+public:
+    FdLineWriter(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) { m_buffer.reserve(kTextBufferSize); }
+    ~FdLineWriter() override
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+
+    void writeLine(std::string_view line) override
+    {
+        if (m_error || m_fd < 0) {
+            return;
+        }
+        if (m_buffer.size() + line.size() + 2 > kTextBufferSize) {
+            flush();
+            // A line longer than the buffer goes out directly.
+            if (!m_error && line.size() + 2 > kTextBufferSize) {
+                keep(writeAll(m_fd, line.data(), line.size()));
+                if (!m_error) {
+                    keep(writeAll(m_fd, "\r\n", 2));
+                }
+                return;
+            }
+        }
+        m_buffer.append(line);
+        m_buffer.append("\r\n", 2);
+    }
+
+    Status finish() override
+    {
+        if (m_fd < 0) {
+            return m_error ? Status(*m_error) : Status();  // already finished
+        }
+        flush();
+        if (!m_error && ::fsync(m_fd) != 0) {
+            keep(errno);
+        }
+        if (::close(m_fd) != 0 && !m_error) {
+            keep(errno);
+        }
+        m_fd = -1;
+        return m_error ? Status(*m_error) : Status();
+    }
+
+private:
+    void flush()
+    {
+        if (!m_error && !m_buffer.empty()) {
+            keep(writeAll(m_fd, m_buffer.data(), m_buffer.size()));
+        }
+        m_buffer.clear();
+    }
+
+    void keep(int code)
+    {
+        if (code != 0 && !m_error) {
+            m_error = errorFromErrno(m_path, code);
+        }
+    }
+
+    int m_fd;
+    std::string m_path;
+    std::string m_buffer;
+    std::optional<Error> m_error;
+};
+
+}  // namespace
+
+std::unique_ptr<LineReader> makeFdLineReader(int fd, std::string path)
+{
+    return std::make_unique<FdLineReader>(fd, std::move(path));
+}
+
+std::unique_ptr<LineWriter> makeFdLineWriter(int fd, std::string path)
+{
+    return std::make_unique<FdLineWriter>(fd, std::move(path));
+}
+
+}  // namespace morvane
