@@ -1,0 +1,328 @@
+#include "snapshot/create_before_file.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/helpers.h"
+#include "snapshot/directory_tree.h"
+
+namespace morvane {
+namespace {
+
+constexpr const char* kErrorTitle = "Error";
+constexpr std::string_view kNamePrompt = "Name of new program being installed (no name aborts operation)?";
+constexpr std::string_view kDrivePrompt =
+    "Input the drive or drives the program is being installed on. If the program will be spread out over several "
+    "drives, input the letters of all the drives the program will be installed on, such as DE. The default is just "
+    "C.";
+
+struct SystemFileSection {
+    const char* start;
+    const char* end;
+};
+
+void showError(const Context& ctx, const std::string& text)
+{
+    ctx.prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, kErrorTitle);
+}
+
+// The record files themselves never go into a snapshot: BEFORE.DAT, and AFTER<anything>.DAT, compared exactly.
+bool isRecordFile(std::string_view name)
+{
+    return name == "BEFORE.DAT" || (name.starts_with("AFTER") && name.ends_with(".DAT"));
+}
+
+// The characters of the answer from `at` that form one character on screen: a whole UTF-8 sequence, so that
+// the message names "é" rather than half of it.
+std::string characterAt(const std::string& text, std::size_t at)
+{
+    std::size_t end = at + 1;
+    if (static_cast<unsigned char>(text[at]) >= 0xC0) {
+        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+            ++end;
+        }
+    }
+    return text.substr(at, end - at);
+}
+
+// Asks for the drives until every character of the answer is a readable drive letter. The letters, upper case
+// and in the order typed (repeats kept), or empty when the user gives no answer.
+std::string askForDrives(const Context& ctx)
+{
+    for (;;) {
+        ctx.state.MsgText = std::string(kDrivePrompt);
+        std::string answer = ctx.prompts.inputBox(ctx.state.MsgText, "Drive Letter", "C");
+        if (answer.empty()) {
+            return {};
+        }
+        for (char& c : answer) {
+            if (c >= 'a' && c <= 'z') {
+                c = static_cast<char>(c - 'a' + 'A');
+            }
+        }
+        bool accepted = true;
+        for (std::size_t i = 0; i < answer.size() && accepted; ++i) {
+            const char c = answer[i];
+            if (c < 'A' || c > 'Z') {
+                showError(ctx, characterAt(answer, i) + " is not a valid drive designation.");
+                accepted = false;
+            } else if (!DriveReadable(ctx.fs, c)) {
+                showError(ctx, std::string("You do not have a drive ") + c);
+                accepted = false;
+            }
+        }
+        if (accepted) {
+            return answer;
+        }
+    }
+}
+
+// Hides Form3, blanks its lines 1 to 10 and shows its Ok button again, however the command ends.
+class PanelCleanup {
+public:
+    explicit PanelCleanup(Panel& panel) : m_panel(panel) {}
+    ~PanelCleanup()
+    {
+        m_panel.hide();
+        m_panel.blank(1, 10);
+        m_panel.setOkVisible(true);
+    }
+    PanelCleanup(const PanelCleanup&) = delete;
+    PanelCleanup& operator=(const PanelCleanup&) = delete;
+
+private:
+    Panel& m_panel;
+};
+
+// Empties the directory list however the command ends: memory holds one drive's list at a time.
+class DirListRelease {
+public:
+    explicit DirListRelease(State& state) : m_state(state) {}
+    ~DirListRelease() { release(); }
+    void release()
+    {
+        std::vector<std::string>().swap(m_state.DirList);
+        m_state.DirCount = 0;
+    }
+    DirListRelease(const DirListRelease&) = delete;
+    DirListRelease& operator=(const DirListRelease&) = delete;
+
+private:
+    State& m_state;
+};
+
+class BeforeFileRun {
+public:
+    BeforeFileRun(const Context& ctx, std::unique_ptr<LineWriter> out, std::string path)
+        : m_ctx(ctx), m_out(std::move(out)), m_path(std::move(path))
+    {
+    }
+
+    // Records the drives and the system files, then closes the file. False when the command was abandoned:
+    // the file is deleted by then and the user has been told why.
+    bool run(const std::string& letters);
+
+    std::size_t skipped() const { return m_counts.skipped; }
+
+private:
+    bool recordDrive(char letter);
+    bool copySystemFile(const SystemFileSection& section, const std::string& path);
+    void abandon()
+    {
+        m_out.reset();
+        (void)m_ctx.fs.removeFile(m_path);
+    }
+    void reportWriteFailure(const Error& error)
+    {
+        showError(m_ctx, "Unable to write the BEFORE file " + m_path + ": " + error.reason + ".");
+    }
+
+    const Context& m_ctx;
+    std::unique_ptr<LineWriter> m_out;
+    std::string m_path;
+    ScanCounts m_counts;
+};
+
+bool BeforeFileRun::run(const std::string& letters)
+{
+    State& state = m_ctx.state;
+    m_out->writeLine(state.ProgramName);
+    for (char letter : letters) {
+        if (!recordDrive(letter)) {
+            return false;
+        }
+    }
+
+    const SystemFileSection sections[] = {
+        {"*AUTOEXEC*", "*END AUTOEXEC*"},
+        {"*CONFIG*", "*END CONFIG*"},
+        {"*WIN*", "*END WIN*"},
+        {"*SYSTEM*", "*END SYSTEM*"},
+    };
+    const std::string paths[] = {state.BootDrive + "\\AUTOEXEC.BAT", state.BootDrive + "\\CONFIG.SYS",
+                                 state.WinDir + "WIN.INI", state.WinDir + "SYSTEM.INI"};
+    for (std::size_t k = 0; k < 4; ++k) {
+        if (!copySystemFile(sections[k], paths[k])) {
+            return false;
+        }
+    }
+
+    const Status finished = m_out->finish();
+    if (!finished) {
+        abandon();
+        reportWriteFailure(finished.error());
+        return false;
+    }
+    m_out.reset();
+    return true;
+}
+
+bool BeforeFileRun::recordDrive(char letter)
+{
+    State& state = m_ctx.state;
+    Panel& panel = m_ctx.panel;
+    state.MsgText = std::string(1, letter);
+    while (!DriveReadable(m_ctx.fs, letter)) {
+        const Answer answer = m_ctx.prompts.messageBox(
+            "Drive " + state.MsgText + " is not ready to read. Fix and click on Ok, or select Cancel to abort operation.",
+            Buttons::OkCancel, Icon::Exclamation, kErrorTitle);
+        if (answer == Answer::Cancel) {
+            abandon();
+            return false;
+        }
+    }
+    m_out->writeLine(state.MsgText);
+
+    DirListRelease release(state);
+    state.DirList.assign(101, std::string());
+
+    panel.setOkVisible(false);
+    panel.show();
+    panel.setLine(1, "Creating BEFORE file for");
+    panel.setLine(2, state.ProgramName);
+    panel.setAlignment(4, Alignment::Centre);
+    panel.setLine(4, "Reading subdirectory names.");
+    panel.repaint();
+
+    state.DirCount = 0;
+    DirectoryFiles files;
+    const Status scanned = ReadDirectoryTree(m_ctx, std::string(1, letter) + ":\\", &m_counts, &files);
+    if (!scanned) {
+        // The failing directory as it stood in the list, drive included: "C:\TEMP\".
+        abandon();
+        showError(m_ctx, "An error has occurred reading directory " + scanned.error().path +
+                             ". It is too dangerous to continue making the BEFORE file. Check to see if anything is "
+                             "unusual about this directory.");
+        return false;
+    }
+
+    panel.progress(5, "Sorting subdirectory names");
+    const auto count = static_cast<std::size_t>(state.DirCount);
+    std::vector<std::uint32_t> lengths(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        lengths[k] = static_cast<std::uint32_t>(state.DirList[k + 1].size());
+    }
+    // The order SortDirListByLength gives, kept as a permutation so that each directory still finds the file
+    // names the scan stored for it.
+    const std::vector<std::size_t> order = ExchangeSortPermutation(lengths);
+    {
+        std::vector<std::string> sorted(count + 1);
+        for (std::size_t k = 0; k < count; ++k) {
+            sorted[k + 1] = std::move(state.DirList[order[k] + 1]);
+        }
+        state.DirList.swap(sorted);
+    }
+
+    panel.progress(6, "Saving subdirectory names to BEFORE file.");
+    for (std::size_t k = 1; k <= count; ++k) {
+        m_out->writeLine(state.DirList[k]);
+    }
+
+    panel.progress(7, "Saving file names to disk.");
+    std::string line;
+    for (std::size_t k = 1; k <= count; ++k) {
+        const std::string& directory = state.DirList[k];
+        for (std::string_view name : files.of(static_cast<long>(order[k - 1] + 1))) {
+            if (isRecordFile(name)) {
+                continue;
+            }
+            line.assign(directory);
+            line.append(name);
+            m_out->writeLine(line);
+        }
+    }
+    return true;
+}
+
+bool BeforeFileRun::copySystemFile(const SystemFileSection& section, const std::string& path)
+{
+    m_out->writeLine(section.start);
+    if (m_ctx.fs.exists(path)) {
+        auto in = m_ctx.fs.openForReading(path);
+        Status read = in.status();
+        if (in) {
+            std::string line;
+            while ((*in)->readLine(line)) {
+                m_out->writeLine(line);
+            }
+            read = (*in)->status();
+        }
+        if (!read) {
+            // A copy cut short would later read as lines the installation removed.
+            abandon();
+            showError(m_ctx, "Unable to copy " + path + " into the BEFORE file: " + read.error().reason + ".");
+            return false;
+        }
+    }
+    m_out->writeLine(section.end);
+    return true;
+}
+
+}  // namespace
+
+void CreateBeforeFile(const Context& ctx)
+{
+    MainWindowHidden hidden(ctx.main);
+    State& state = ctx.state;
+    const std::string beforePath = state.DataFolder + "BEFORE.DAT";
+
+    if (ctx.fs.exists(beforePath)) {
+        std::string name;
+        if (auto in = ctx.fs.openForReading(beforePath)) {
+            (*in)->readLine(name);
+        }
+        ctx.prompts.beep();
+        showError(ctx, "A BEFORE file for " + name +
+                           " already exists. You cannot create another BEFORE file until you have created an AFTER "
+                           "file for the program described in the existing BEFORE file.");
+        return;
+    }
+
+    state.ProgramName = ctx.prompts.inputBox(kNamePrompt, "Program Name", "");
+    if (state.ProgramName.empty()) {
+        return;
+    }
+    const std::string letters = askForDrives(ctx);
+    if (letters.empty()) {
+        return;
+    }
+
+    PanelCleanup cleanup(ctx.panel);
+    auto out = ctx.fs.createForWriting(beforePath, FileSystem::CreateMode::Truncate);
+    if (!out) {
+        showError(ctx, "Unable to write the BEFORE file " + beforePath + ": " + out.error().reason + ".");
+        return;
+    }
+    BeforeFileRun run(ctx, std::move(*out), beforePath);
+    if (!run.run(letters)) {
+        return;
+    }
+    ctx.events.processEvents();
+    SetBeforePairs(ctx.main, true);
+    ReportSkippedNames(ctx.prompts, run.skipped());
+}
+
+}  // namespace morvane

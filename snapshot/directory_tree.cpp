@@ -1,0 +1,266 @@
+#include "snapshot/directory_tree.h"
+
+#include <algorithm>
+#include <chrono>
+#include <numeric>
+
+#include "core/helpers.h"
+
+namespace morvane {
+namespace {
+
+// The list grows so that its highest slot is the new count + 50.
+void appendEntry(State& state, std::string entry)
+{
+    ++state.DirCount;
+    const auto slot = static_cast<std::size_t>(state.DirCount);
+    if (slot >= state.DirList.size()) {
+        state.DirList.resize(slot + 51);
+    }
+    state.DirList[slot] = std::move(entry);
+}
+
+// Lets window events run at most every 40 ms (25 times a second). The clock is read only every 32 directories:
+// a scan reads thousands of directories a second, and a call per directory would cost more than the reading.
+class EventGate {
+public:
+    explicit EventGate(EventPump& events) : m_events(events), m_last(Clock::now()) {}
+    void tick()
+    {
+        if (++m_sinceCheck < kCheckEvery) {
+            return;
+        }
+        m_sinceCheck = 0;
+        const auto now = Clock::now();
+        if (now - m_last >= kInterval) {
+            m_events.processEvents();
+            m_last = Clock::now();
+        }
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr int kCheckEvery = 32;
+    static constexpr auto kInterval = std::chrono::milliseconds(40);
+    EventPump& m_events;
+    Clock::time_point m_last;
+    int m_sinceCheck = 0;
+};
+
+// Max segment tree over positions, with one query: the rightmost position before `end` whose value is strictly
+// greater than a threshold. That is the next exchange of the exchange sort's inner loop.
+class RightmostGreater {
+public:
+    explicit RightmostGreater(const std::vector<std::uint32_t>& values)
+    {
+        while (m_leaves < values.size()) {
+            m_leaves *= 2;
+        }
+        m_tree.assign(2 * m_leaves, 0);
+        std::copy(values.begin(), values.end(), m_tree.begin() + static_cast<std::ptrdiff_t>(m_leaves));
+        for (std::size_t node = m_leaves - 1; node >= 1; --node) {
+            m_tree[node] = std::max(m_tree[2 * node], m_tree[2 * node + 1]);
+        }
+    }
+
+    void set(std::size_t position, std::uint32_t value)
+    {
+        std::size_t node = position + m_leaves;
+        m_tree[node] = value;
+        for (node /= 2; node >= 1; node /= 2) {
+            const std::uint32_t m = std::max(m_tree[2 * node], m_tree[2 * node + 1]);
+            if (m_tree[node] == m) {
+                break;  // nothing above changes
+            }
+            m_tree[node] = m;
+        }
+    }
+
+    // The rightmost position p < end with value(p) > threshold, or kNone. Walks left from `end` over the
+    // maximal aligned blocks, then down into the first block whose maximum exceeds the threshold.
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::size_t find(std::size_t end, std::uint32_t threshold) const
+    {
+        if (end == 0) {
+            return kNone;
+        }
+        std::size_t node = end + m_leaves;
+        do {
+            --node;
+            while (node > 1 && (node & 1)) {
+                node >>= 1;
+            }
+            if (m_tree[node] > threshold) {
+                while (node < m_leaves) {
+                    node = 2 * node + 1;
+                    if (m_tree[node] <= threshold) {
+                        --node;
+                    }
+                }
+                return node - m_leaves;
+            }
+        } while ((node & (node - 1)) != 0);  // stop after a block that starts at position 0
+        return kNone;
+    }
+
+private:
+    std::size_t m_leaves = 1;
+    std::vector<std::uint32_t> m_tree;
+};
+
+}  // namespace
+
+DirectoryFiles::Names DirectoryFiles::of(long entry) const
+{
+    if (entry < m_first || static_cast<std::size_t>(entry - m_first) >= directories()) {
+        return Names(nullptr, nullptr);
+    }
+    const auto k = static_cast<std::size_t>(entry - m_first);
+    return Names(m_names.data() + m_starts[k], m_names.data() + m_starts[k + 1]);
+}
+
+void DirectoryFiles::start(long firstEntry)
+{
+    clear();
+    m_first = firstEntry;
+    m_starts.push_back(0);
+}
+
+void DirectoryFiles::add(const std::vector<std::string>& names)
+{
+    for (const std::string& name : names) {
+        m_names.append(name);
+        m_names.push_back('\0');
+    }
+    m_starts.push_back(m_names.size());
+}
+
+void DirectoryFiles::clear()
+{
+    m_first = 0;
+    m_names.clear();
+    m_starts.clear();
+}
+
+Status ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* counts, DirectoryFiles* files)
+{
+    State& state = ctx.state;
+    appendEntry(state, std::string(root));
+    // The scan position is a plain index: the walk has no limit of its own on the number of directories.
+    auto position = static_cast<std::size_t>(state.DirCount);
+    if (files) {
+        files->start(state.DirCount);
+    }
+    EventGate gate(ctx.events);
+    Status status;
+    for (;;) {
+        // A copy: appending below may move the list.
+        const std::string directory = state.DirList[position];
+        auto contents = ctx.fs.readDirectory(directory);
+        if (!contents) {
+            status = Error{directory, contents.error().code, contents.error().reason};
+            break;
+        }
+        if (counts) {
+            counts->skipped += contents->skipped;
+        }
+        if (files) {
+            files->add(contents->files);
+        }
+        for (const std::string& name : contents->subdirectories) {
+            std::string path = directory + name;
+            if (static_cast<unsigned char>(path.back()) < 32) {
+                path.back() = '\\';
+            }
+            if (path.back() != '\\') {
+                path += '\\';
+            }
+            appendEntry(state, std::move(path));
+        }
+        ++position;
+        if (position > static_cast<std::size_t>(state.DirCount) || state.DirList[position].empty()) {
+            break;
+        }
+        gate.tick();
+    }
+
+    for (std::size_t slot = 0; slot <= static_cast<std::size_t>(state.DirCount) && slot < state.DirList.size();
+         ++slot) {
+        std::string& entry = state.DirList[slot];
+        if (entry.size() >= 2 && entry[1] == ':') {
+            entry.erase(0, 2);
+        }
+    }
+    return status;
+}
+
+std::vector<std::size_t> ExchangeSortPermutation(const std::vector<std::uint32_t>& lengths)
+{
+    const std::size_t n = lengths.size();
+    std::vector<std::size_t> order(n);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    if (n < 2) {
+        return order;
+    }
+    // In pass i the inner loop walks j from the end down to i + 1 and exchanges whenever entry j is longer
+    // than the entry now at i. Each exchange makes entry i longer, so the exchanges of one pass form a chain:
+    // the next one is at the rightmost position left of the last exchange whose length is strictly greater
+    // than the new entry i's. The tree finds each in log n; positions the chain skips are never touched,
+    // exactly as in the two loops.
+    std::vector<std::uint32_t> length = lengths;
+    RightmostGreater tree(length);
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        std::size_t end = n;
+        for (;;) {
+            const std::size_t j = tree.find(end, length[i]);
+            if (j == RightmostGreater::kNone || j <= i) {
+                break;
+            }
+            std::swap(order[i], order[j]);
+            std::swap(length[i], length[j]);
+            tree.set(j, length[j]);
+            end = j;
+        }
+        // Position i is never looked at again; clearing it keeps the tree's answers inside i + 1 .. end.
+        tree.set(i, 0);
+    }
+    return order;
+}
+
+void ExchangeSortByLength(std::vector<std::string>& list, std::size_t first, std::size_t last)
+{
+    if (last <= first || last >= list.size()) {
+        return;
+    }
+    const std::size_t n = last - first + 1;
+    std::vector<std::uint32_t> lengths(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        lengths[k] = static_cast<std::uint32_t>(list[first + k].size());
+    }
+    const std::vector<std::size_t> order = ExchangeSortPermutation(lengths);
+    std::vector<std::string> sorted(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        sorted[k] = std::move(list[first + order[k]]);
+    }
+    std::move(sorted.begin(), sorted.end(), list.begin() + static_cast<std::ptrdiff_t>(first));
+}
+
+void SortDirListByLength(State& state)
+{
+    if (state.DirCount >= 2) {
+        ExchangeSortByLength(state.DirList, 1, static_cast<std::size_t>(state.DirCount));
+    }
+}
+
+void ReportSkippedNames(Prompts& prompts, std::size_t count)
+{
+    if (count == 0) {
+        return;
+    }
+    prompts.messageBox(std::to_string(count) +
+                           " file or directory names were passed over because a Windows path cannot express them "
+                           "(they hold a backslash or a control character).",
+                       Buttons::Ok, Icon::Information, kAppTitle);
+}
+
+}  // namespace morvane

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/context.h"
+
+namespace morvane {
+
+// What a scan passed over, added up over every call that is given the same counts.
+struct ScanCounts {
+    std::size_t skipped = 0;  // file and directory names a Windows path cannot express (the platform leaves them out)
+};
+
+// The file names of every directory a scan read, kept from the tree walk so that BEFORE creation writes its
+// file lines without listing each directory a second time. The names lie in one buffer, each followed by a NUL
+// (which no name holds), so a million names cost their own bytes and one offset per directory, not a string
+// object each.
+class DirectoryFiles {
+public:
+    class Names {
+    public:
+        class iterator {
+        public:
+            using iterator_category = std::forward_iterator_tag;
+            using value_type = std::string_view;
+            using difference_type = std::ptrdiff_t;
+            using pointer = void;
+            using reference = std::string_view;
+
+            iterator() = default;
+            explicit iterator(const char* at) : m_at(at) {}
+            std::string_view operator*() const { return std::string_view(m_at); }
+            iterator& operator++()
+            {
+                m_at += std::char_traits<char>::length(m_at) + 1;
+                return *this;
+            }
+            iterator operator++(int)
+            {
+                iterator old = *this;
+                ++*this;
+                return old;
+            }
+            bool operator==(const iterator&) const = default;
+
+        private:
+            const char* m_at = nullptr;
+        };
+        Names(const char* begin, const char* end) : m_begin(begin), m_end(end) {}
+        iterator begin() const { return iterator(m_begin); }
+        iterator end() const { return iterator(m_end); }
+        bool empty() const { return m_begin == m_end; }
+
+    private:
+        const char* m_begin;
+        const char* m_end;
+    };
+
+    // The files of the directory stored at `entry` of DirList when the scan read it, in listing order. Empty for
+    // an entry the scan did not read.
+    Names of(long entry) const;
+
+    // The scan calls these: the directory read next is stored at DirList(first) onwards, one after another.
+    void start(long firstEntry);
+    void add(const std::vector<std::string>& names);
+
+    void clear();
+    std::size_t directories() const { return m_starts.empty() ? 0 : m_starts.size() - 1; }
+
+private:
+    long m_first = 0;
+    std::string m_names;
+    std::vector<std::size_t> m_starts;  // directory k's names lie in [m_starts[k], m_starts[k + 1])
+};
+
+// Reads the whole directory tree below root (a drive letter and ":\", "C:\") breadth-first into
+// ctx.state.DirList, appending after entry DirCount and leaving DirCount at the new total. The root comes
+// first, then every directory one level down, then two levels down; the subdirectories of one directory stay
+// together in the platform's listing order, the groups in the order their parents were stored. When a slot
+// beyond the list's end is needed the list grows so that its highest slot is DirCount + 50. Afterwards every
+// slot 0..DirCount whose second character is ':' loses its first two characters ("C:\A\" becomes "\A\"), also
+// when the scan fails.
+//
+// A directory that cannot be read ends the scan with an error whose path is that directory as it stood in the
+// list ("C:\TEMP\"). Names the platform left out are added to counts->skipped. When `files` is given, the file
+// names of each directory read are kept there (see DirectoryFiles). Window events run a few dozen times a
+// second at most, however many directories there are.
+Status ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* counts = nullptr,
+                         DirectoryFiles* files = nullptr);
+
+// Where each entry ends up under the exchange sort by length:
+//
+//     for i in 0 .. n-2:  for j in n-1 down to i+1:  if length[j] > length[i]: exchange i and j
+//
+// result[k] is the index (into `lengths`) of the entry that the sort leaves at position k. Entries of equal
+// length end up exactly where those two loops leave them; the work is about n log n rather than n * n / 2.
+std::vector<std::size_t> ExchangeSortPermutation(const std::vector<std::uint32_t>& lengths);
+
+// Sorts entries first..last (inclusive) of a list longest first, in exactly the exchange sort's order.
+void ExchangeSortByLength(std::vector<std::string>& list, std::size_t first, std::size_t last);
+
+// Sorts DirList entries 1..DirCount longest first, in exactly the exchange sort's order.
+void SortDirListByLength(State& state);
+
+// When count > 0, says how many names were passed over, with OK, the information icon and the title "Morvane".
+void ReportSkippedNames(Prompts& prompts, std::size_t count);
+
+}  // namespace morvane
