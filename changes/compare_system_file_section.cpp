@@ -1,0 +1,102 @@
+#include "changes/compare_system_file_section.h"
+
+#include <string>
+#include <vector>
+
+#include "changes/before_file.h"
+#include "changes/normalize.h"
+
+namespace morvane {
+
+namespace {
+
+std::string_view FileNameOf(std::string_view path)
+{
+    const auto cut = path.find_last_of("\\/");
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+// The file's lines, normalised; none when it is not found as an ordinary file.
+Status ReadNowList(const Context& ctx, std::string_view path, std::vector<std::string>& now)
+{
+    if (!ctx.fs.exists(path)) {
+        return {};
+    }
+    auto reader = ctx.fs.openForReading(path);
+    if (!reader) {
+        return reader.error();
+    }
+    std::string line;
+    while ((*reader)->readLine(line)) {
+        now.push_back(NormalizeLine(line));
+    }
+    Status status = (*reader)->status();
+    reader->reset();  // closed before window events run
+    if (!status) {
+        Error error = status.error();
+        if (error.path.empty()) {
+            error.path = std::string(path);
+        }
+        return error;
+    }
+    ctx.events.processEvents();
+    return {};
+}
+
+}  // namespace
+
+Status CompareSystemFileSection(const Context& ctx, LineReader& before, LineWriter& after, std::string_view path,
+                                std::string_view name)
+{
+    const std::string startMarker = "*" + std::string(name) + "*";
+    const std::string endMarker = "*END " + std::string(name) + "*";
+    after.writeLine(startMarker);
+    ctx.state.SectionChanged = kFalse;
+
+    std::vector<std::string> beforeList;
+    beforeList.reserve(1000);
+    std::string line;
+    bool ended = false;
+    while (before.readLine(line)) {
+        if (TrimSpaces(line) == endMarker) {
+            ended = true;
+            break;
+        }
+        beforeList.push_back(NormalizeLine(line));
+    }
+    if (!ended) {
+        if (Status status = before.status(); !status) {
+            return status;
+        }
+        return DamagedBefore("the copy of " + std::string(FileNameOf(path)) + " ends without the line \"" +
+                             endMarker + "\"");
+    }
+
+    std::vector<std::string> nowList;
+    nowList.reserve(1000);
+    if (Status status = ReadNowList(ctx, path, nowList); !status) {
+        return status;
+    }
+
+    bool unchanged = beforeList.size() == nowList.size();
+    for (std::size_t i = 0; unchanged && i < beforeList.size(); ++i) {
+        unchanged = LinesMatch(beforeList[i], nowList[i]);
+    }
+
+    if (unchanged) {
+        after.writeLine("~NO CHANGE~");
+    } else {
+        for (const std::string& l : beforeList) {
+            after.writeLine(l);
+        }
+        after.writeLine("*NEW " + std::string(name) + "*");
+        for (const std::string& l : nowList) {
+            after.writeLine(l);
+        }
+        ctx.state.SectionChanged = kTrue;
+    }
+    after.writeLine(endMarker);
+    return {};
+}
+
+}  // namespace morvane

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string_view>
+
+#include "core/context.h"
+#include "platform/result.h"
+#include "platform/text_file.h"
+
+namespace morvane {
+
+// Compares one configuration file with its copy in BEFORE.DAT and appends its section to the AFTER file:
+//
+//   "*" & name & "*"
+//   "~NO CHANGE~"                                       when unchanged, otherwise
+//   the copy's lines, "*NEW " & name & "*", the file's lines now
+//   "*END " & name & "*"
+//
+// Every line is stored, compared and written normalised (NormalizeLine). The copy runs from the reader's
+// position to the first line that reads "*END " & name & "*" once its spaces are trimmed; that line is
+// consumed, so the reader is left at the next section's start marker. The file on disk is looked for as an
+// ordinary file: a hidden or system file counts as missing, and a missing file has no lines.
+//
+// Sets state.SectionChanged to kTrue for a changed body, kFalse for "~NO CHANGE~". Fails when the copy has no
+// end marker (a damaged BEFORE file, see IsDamagedBefore) or when BEFORE.DAT or the file cannot be read;
+// errors writing the AFTER file are kept by `after` and returned by its finish().
+Status CompareSystemFileSection(const Context& ctx, LineReader& before, LineWriter& after, std::string_view path,
+                                std::string_view name);
+
+}  // namespace morvane

@@ -1,0 +1,455 @@
+#include "changes/create_after_file.h"
+
+#include <chrono>
+#include <cstddef>
+#include <unordered_map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "changes/before_file.h"
+#include "changes/compare_system_file_section.h"
+#include "changes/line_store.h"
+#include "changes/new_directories.h"
+#include "changes/old_file_index.h"
+#include "core/helpers.h"
+#include "snapshot/directory_tree.h"
+
+namespace morvane {
+
+namespace {
+
+constexpr const char* kNoBeforeFile =
+    "No BEFORE file found.\rCannot create an AFTER file without a BEFORE file.";
+constexpr const char* kNothingCreated = " No AFTER file was created; the BEFORE file is kept.";
+
+// The program's own record files are never counted as installed.
+bool IsRecordFileName(std::string_view name)
+{
+    return name == "BEFORE.DAT" || (name.starts_with("AFTER") && name.ends_with(".DAT"));
+}
+
+// The smallest n from 1 up for which the data folder holds no AFTER<n>.DAT.
+std::string FreeAfterPath(const Context& ctx)
+{
+    for (long n = 1;; ++n) {
+        std::string path = ctx.state.DataFolder + "AFTER" + std::to_string(n) + ".DAT";
+        if (!ctx.fs.exists(path)) {
+            return path;
+        }
+    }
+}
+
+// Lets a progress line that changes per directory be repainted 25 times a second at most: a repaint per
+// directory would cost more than reading the directory.
+class ProgressGate {
+public:
+    bool due()
+    {
+        if (++m_calls < kCheckEvery && m_started) {
+            return false;
+        }
+        m_calls = 0;
+        const auto now = Clock::now();
+        if (m_started && now - m_last < kInterval) {
+            return false;
+        }
+        m_started = true;
+        m_last = now;
+        return true;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr int kCheckEvery = 16;
+    static constexpr auto kInterval = std::chrono::milliseconds(40);
+    Clock::time_point m_last;
+    int m_calls = 0;
+    bool m_started = false;
+};
+
+// One run of the command, from the opened BEFORE.DAT to the closing of the panel.
+class AfterFileCreation {
+public:
+    AfterFileCreation(const Context& ctx, std::string beforePath, std::string afterPath)
+        : m_ctx(ctx), m_beforePath(std::move(beforePath)), m_afterPath(std::move(afterPath))
+    {
+    }
+
+    void run();
+
+private:
+    enum class Outcome { Done, Cancelled, Failed };
+
+    Outcome processDrive(char letter, char& nextDrive);
+    bool waitUntilReadable(char letter);
+    Outcome findNewDirectories(char letter, const LineStore& oldDirectories);
+    void findNewFiles(char letter, const LineStore& oldDirectories, const LineStore& oldFiles,
+                      const std::vector<std::string>& current, const DirectoryFiles& currentFiles);
+    void considerFile(std::string_view directory, std::string_view name, const OldFileIndex& index,
+                      std::string& line);
+    Outcome compareSystemFiles();
+
+    // Ends the command without a record: closes both files, deletes the partial AFTER file and says why.
+    void fail(const std::string& why);
+    // Why reading stopped: a damaged BEFORE file, or a file that could not be read.
+    std::string readFailure(const Error& error) const;
+    void cancel();
+    std::string removePartialAfterFile();
+    void showReport();
+    void close();
+
+    const Context& m_ctx;
+    std::string m_beforePath;
+    std::string m_afterPath;
+    std::unique_ptr<LineReader> m_before;
+    std::unique_ptr<LineWriter> m_after;
+
+    long m_directoryCount = 0;
+    long m_fileCount = 0;
+    std::size_t m_skippedNames = 0;
+    bool m_changed[4] = {false, false, false, false};
+};
+
+void AfterFileCreation::run()
+{
+    State& state = m_ctx.state;
+    Panel& panel = m_ctx.panel;
+
+    auto opened = m_ctx.fs.openForReading(m_beforePath);
+    if (!opened) {
+        m_ctx.prompts.messageBox("Unable to read " + opened.error().describe() + "." + kNothingCreated,
+                                 Buttons::Ok, Icon::Exclamation, "Error");
+        return;
+    }
+    m_before = std::move(*opened);
+    BeforeFileReader before(*m_before);
+    char drive = 0;
+    if (Status header = before.readHeader(state.ProgramName, drive); !header) {
+        m_before.reset();
+        m_ctx.prompts.messageBox(readFailure(header.error()) + kNothingCreated, Buttons::Ok, Icon::Exclamation,
+                                 "Error");
+        return;
+    }
+    state.MsgText = std::string(1, drive);
+
+    panel.setOkVisible(false);
+    panel.show();
+    panel.blankCentred(1, 19);
+    panel.setLine(1, "Creating file " + m_afterPath + " for");
+    panel.setLine(2, state.ProgramName);
+    panel.setLine(4, "Loading in old subdirectory names.");
+    panel.repaint();
+
+    // Exclusive: a file of that name that the existence test could not see (a hidden one) is never replaced.
+    auto created = m_ctx.fs.createForWriting(m_afterPath, FileSystem::CreateMode::Exclusive);
+    if (!created) {
+        m_before.reset();
+        m_ctx.prompts.messageBox("Unable to create the AFTER file " + created.error().describe() +
+                                     ". The BEFORE file is kept.",
+                                 Buttons::Ok, Icon::Exclamation, "Error");
+        close();
+        return;
+    }
+    m_after = std::move(*created);
+    m_after->writeLine(state.ProgramName);
+
+    while (drive != 0) {
+        state.MsgText = std::string(1, drive);
+        char nextDrive = 0;
+        const Outcome outcome = processDrive(drive, nextDrive);
+        if (outcome == Outcome::Cancelled) {
+            cancel();
+            return;
+        }
+        if (outcome == Outcome::Failed) {
+            return;
+        }
+        drive = nextDrive;
+    }
+
+    if (compareSystemFiles() == Outcome::Failed) {
+        return;
+    }
+
+    // The record must be complete on disk before the snapshot it replaces goes.
+    const Status finished = m_after->finish();
+    m_after.reset();
+    m_before.reset();
+    if (!finished) {
+        fail("Unable to write the AFTER file " + finished.error().describe() + ".");
+        return;
+    }
+    m_ctx.events.processEvents();
+
+    const Status removed = m_ctx.fs.removeFile(m_beforePath);
+    if (!removed) {
+        // The AFTER file is complete and synced: it is the record of the installation and stays. Deleting it
+        // too would discard a good record, and usually fails for the same reason anyway.
+        m_ctx.prompts.messageBox("The AFTER file " + m_afterPath +
+                                     " was created, but the BEFORE file could not be deleted: " +
+                                     removed.error().describe() +
+                                     ". Delete the BEFORE file before you create another AFTER file.",
+                                 Buttons::Ok, Icon::Exclamation, "Error");
+    }
+    ReportSkippedNames(m_ctx.prompts, m_skippedNames);
+
+    showReport();
+    if (removed) {
+        SetBeforePairs(m_ctx.main, false);
+    } else {
+        UpdateBeforePairs(m_ctx);
+    }
+    close();
+}
+
+AfterFileCreation::Outcome AfterFileCreation::processDrive(char letter, char& nextDrive)
+{
+    Panel& panel = m_ctx.panel;
+    BeforeFileReader before(*m_before);
+
+    m_after->writeLine(std::string(1, letter));
+    if (!waitUntilReadable(letter)) {
+        return Outcome::Cancelled;
+    }
+
+    LineStore oldDirectories;
+    if (Status read = before.readDirectories(letter, oldDirectories); !read) {
+        fail(readFailure(read.error()));
+        return Outcome::Failed;
+    }
+    m_ctx.events.processEvents();
+
+    panel.progress(5, "Loading in current subdirectory names.");
+    State& state = m_ctx.state;
+    state.DirList.assign(oldDirectories.size() + 301, std::string());
+    state.DirCount = 0;
+    // The walk keeps each directory's file names, so that the old directories are not read a second time.
+    ScanCounts counts;
+    DirectoryFiles currentFiles;
+    const Status scanned = ReadDirectoryTree(m_ctx, std::string(1, letter) + ":\\", &counts, &currentFiles);
+    if (!scanned) {
+        state.DirList = {};
+        state.DirCount = 0;
+        fail(readFailure(scanned.error()));
+        return Outcome::Failed;
+    }
+    m_skippedNames += counts.skipped;
+    std::vector<std::string> current = std::move(state.DirList);
+    current.resize(static_cast<std::size_t>(state.DirCount) + 1);
+    state.DirList = {};
+    state.DirCount = 0;
+
+    panel.progress(6, "Identifying and saving new subdirectory names.");
+    std::vector<std::string> fresh =
+        FindNewDirectories(oldDirectories, current, static_cast<long>(current.size()) - 1);
+    if (!fresh.empty()) {
+        ExchangeSortByLength(fresh, 0, fresh.size() - 1);
+    }
+    for (const std::string& directory : fresh) {
+        m_after->writeLine(directory);
+    }
+    m_directoryCount += static_cast<long>(fresh.size());
+    fresh = {};
+
+    panel.progress(7, "Loading old file names.");
+    LineStore oldFiles;
+    if (Status read = before.readFiles(letter, oldFiles, nextDrive); !read) {
+        fail(readFailure(read.error()));
+        return Outcome::Failed;
+    }
+
+    panel.progress(8, "Identifying and saving new file names in directory:");
+    findNewFiles(letter, oldDirectories, oldFiles, current, currentFiles);
+    panel.setLine(9, {});
+    panel.repaint();
+    return Outcome::Done;
+}
+
+bool AfterFileCreation::waitUntilReadable(char letter)
+{
+    while (!DriveReadable(m_ctx.fs, letter)) {
+        const Answer answer = m_ctx.prompts.messageBox(
+            "Drive " + std::string(1, letter) +
+                " is not ready to read. Fix and click on Ok, or select Cancel to abort operation.",
+            Buttons::OkCancel, Icon::Exclamation, "Error");
+        if (answer == Answer::Cancel) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void AfterFileCreation::findNewFiles(char letter, const LineStore& oldDirectories, const LineStore& oldFiles,
+                                     const std::vector<std::string>& current, const DirectoryFiles& currentFiles)
+{
+    // Where each directory of the drive as it is now stands in the walk, to find the names read there.
+    std::unordered_map<std::string_view, long> walked;
+    walked.reserve(current.size());
+    for (std::size_t entry = 1; entry < current.size(); ++entry) {
+        walked.emplace(current[entry], static_cast<long>(entry));
+    }
+
+    Panel& panel = m_ctx.panel;
+    ProgressGate gate;
+    OldFileIndex index(oldFiles);
+    std::string line;
+    for (std::size_t d = 0; d < oldDirectories.size(); ++d) {
+        const std::string_view directory = oldDirectories[d];
+        panel.setLine(9, directory);
+        if (gate.due()) {
+            panel.repaint();
+        }
+        index.enterDirectory(directory);
+
+        DirectoryFiles::Names names(nullptr, nullptr);
+        if (const auto found = walked.find(directory); found != walked.end()) {
+            names = currentFiles.of(found->second);
+        } else {
+            // Not on the drive under this exact path (removed, or renamed in letter case only): list it the
+            // ordinary way, which says whether it can be read.
+            auto listing = m_ctx.fs.list(std::string(1, letter) + ":" + std::string(directory) + "*.*",
+                                         kHidden | kSystem);
+            if (!listing) {
+                m_ctx.prompts.messageBox("Unable to read directory " + std::string(1, letter) + ":" +
+                                             std::string(directory) +
+                                             ".\nClick on Ok to continue creation of AFTER file.",
+                                         Buttons::Ok, Icon::None, kAppTitle);
+                continue;
+            }
+            m_skippedNames += listing->skipped;
+            for (const std::string& name : listing->names) {
+                considerFile(directory, name, index, line);
+            }
+            continue;
+        }
+        for (const std::string_view name : names) {
+            considerFile(directory, name, index, line);
+        }
+    }
+}
+
+void AfterFileCreation::considerFile(std::string_view directory, std::string_view name, const OldFileIndex& index,
+                                     std::string& line)
+{
+    if (IsRecordFileName(name) || index.isOld(name)) {
+        return;
+    }
+    line.assign(directory);
+    line += name;
+    m_after->writeLine(line);
+    ++m_fileCount;
+}
+
+AfterFileCreation::Outcome AfterFileCreation::compareSystemFiles()
+{
+    const State& state = m_ctx.state;
+    const struct {
+        std::string path;
+        const char* name;
+    } files[] = {
+        {state.BootDrive + "\\AUTOEXEC.BAT", "AUTOEXEC"},
+        {state.BootDrive + "\\CONFIG.SYS", "CONFIG"},
+        {state.WinDir + "WIN.INI", "WIN"},
+        {state.WinDir + "SYSTEM.INI", "SYSTEM"},
+    };
+    std::string marker;
+    for (int i = 0; i < 4; ++i) {
+        // The reader stands after "*AUTOEXEC*" for the first copy; each later copy's start marker is skipped.
+        if (i > 0 && !m_before->readLine(marker)) {
+            const Status status = m_before->status();
+            fail(readFailure(status ? DamagedBefore("it ends before the copy of " +
+                                                    files[i].path.substr(files[i].path.find_last_of('\\') + 1))
+                                    : status.error()));
+            return Outcome::Failed;
+        }
+        const Status compared = CompareSystemFileSection(m_ctx, *m_before, *m_after, files[i].path, files[i].name);
+        if (!compared) {
+            fail(readFailure(compared.error()));
+            return Outcome::Failed;
+        }
+        m_changed[i] = state.SectionChanged != kFalse;
+    }
+    return Outcome::Done;
+}
+
+std::string AfterFileCreation::removePartialAfterFile()
+{
+    if (const Status removed = m_ctx.fs.removeFile(m_afterPath); !removed) {
+        return " The partial AFTER file could not be deleted: " + removed.error().describe() + ".";
+    }
+    return {};
+}
+
+std::string AfterFileCreation::readFailure(const Error& error) const
+{
+    if (IsDamagedBefore(error)) {
+        return "The BEFORE file " + m_beforePath + " is damaged: " + error.reason + ".";
+    }
+    return "Unable to read " + error.describe() + ".";
+}
+
+void AfterFileCreation::fail(const std::string& why)
+{
+    m_before.reset();
+    m_after.reset();
+    const std::string leftOver = removePartialAfterFile();
+    m_ctx.prompts.messageBox(why + kNothingCreated + leftOver, Buttons::Ok, Icon::Exclamation, "Error");
+    close();
+}
+
+void AfterFileCreation::cancel()
+{
+    m_before.reset();
+    m_after.reset();
+    m_ctx.events.processEvents();
+    if (const std::string leftOver = removePartialAfterFile(); !leftOver.empty()) {
+        m_ctx.prompts.messageBox(leftOver.substr(1), Buttons::Ok, Icon::Exclamation, "Error");
+    }
+    close();
+}
+
+void AfterFileCreation::showReport()
+{
+    Panel& panel = m_ctx.panel;
+    panel.blank(1, 10);
+    panel.setLine(1, "Installation Report");
+    panel.setLine(3, "Number of subdirectories created during installation: " + std::to_string(m_directoryCount));
+    panel.setLine(4, "Number of files installed in old subdirectories: " + std::to_string(m_fileCount));
+    static const char* const kModified[] = {"AUTOEXEC.BAT was modified.", "CONFIG.SYS was modified.",
+                                            "WIN.INI was modified.", "SYSTEM.INI was modified."};
+    int line = 5;
+    for (int i = 0; i < 4; ++i) {
+        if (m_changed[i]) {
+            panel.setLine(line++, kModified[i]);
+        }
+    }
+    panel.waitForOk();
+}
+
+void AfterFileCreation::close()
+{
+    Panel& panel = m_ctx.panel;
+    panel.hide();
+    panel.blank(1, 20);
+    panel.setOkVisible(true);
+    m_ctx.main.showMain();
+    UpdateAfterPairs(m_ctx);
+}
+
+}  // namespace
+
+void CreateAfterFile(const Context& ctx)
+{
+    MainWindowHidden hidden(ctx.main);
+    const std::string beforePath = ctx.state.DataFolder + "BEFORE.DAT";
+    if (!ctx.fs.exists(beforePath)) {
+        ctx.prompts.beep();
+        ctx.prompts.messageBox(kNoBeforeFile, Buttons::Ok, Icon::Exclamation, "Error");
+        return;
+    }
+    AfterFileCreation creation(ctx, beforePath, FreeAfterPath(ctx));
+    creation.run();
+}
+
+}  // namespace morvane
