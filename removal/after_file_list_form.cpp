@@ -67,6 +67,11 @@ void AfterFileListForm::setPrompt(std::string_view prompt)
 
 int AfterFileListForm::ShowAfterFileList(const std::vector<std::string>& AfterNames)
 {
+    // A command started from the main window while a selection is open (the report selects before it hides
+    // the main window) must not pile a second selection into the same list: it gets Cancel.
+    if (m_waiting) {
+        return -1;
+    }
     std::size_t n = 0;
     while (n + 1 < AfterNames.size() && !AfterNames[n + 1].empty()) {
         ++n;

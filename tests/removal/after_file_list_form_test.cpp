@@ -118,5 +118,23 @@ TEST_F(AfterFileListFormTest, AnEmptyNameEndsTheEntriesOffered)
     EXPECT_EQ(chosen, 0);
 }
 
+TEST_F(AfterFileListFormTest, ASecondSelectionWhileOneIsOpenIsCancelledAndLeavesTheFirstAlone)
+{
+    int nested = 0;
+    QStringList offered;
+    const int chosen = select({"A", "B"}, [&](QWidget* w) {
+        nested = form.ShowAfterFileList({"/data/AFTER*.DAT", "X", ""});
+        for (int i = 0; i < list()->count(); ++i) {
+            offered << list()->item(i)->text();
+        }
+        EXPECT_TRUE(w->isVisible());
+        list()->setCurrentRow(1);
+        clickButton(w, "Command1");
+    });
+    EXPECT_EQ(nested, -1);
+    EXPECT_EQ(offered, (QStringList{"A", "B"}));
+    EXPECT_EQ(chosen, 1);
+}
+
 }  // namespace
 }  // namespace morvane
