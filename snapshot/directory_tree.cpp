@@ -20,8 +20,9 @@ void appendEntry(State& state, std::string entry)
     state.DirList[slot] = std::move(entry);
 }
 
-// Lets window events run at most every 40 ms (25 times a second). The clock is read only every 32 directories:
-// a scan reads thousands of directories a second, and a call per directory would cost more than the reading.
+// Lets window events run at most every 40 ms (25 times a second), not once per directory: a scan reads
+// thousands of directories a second, and processing events for each would cost more than the reading. The
+// clock is read every 8 directories.
 class EventGate {
 public:
     explicit EventGate(EventPump& events) : m_events(events), m_last(Clock::now()) {}
@@ -40,7 +41,7 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    static constexpr int kCheckEvery = 32;
+    static constexpr int kCheckEvery = 8;
     static constexpr auto kInterval = std::chrono::milliseconds(40);
     EventPump& m_events;
     Clock::time_point m_last;
