@@ -449,8 +449,6 @@ struct Location {
     std::string host;
     bool found = false;
     struct stat st {};
-    dev_t driveDevice = 0;
-    bool windows = false;
 };
 
 }  // namespace
@@ -545,7 +543,7 @@ public:
             if (next < 0) {
                 const int code = errno;
                 struct stat st {};
-                if (code == ENOTDIR && ::fstatat(current.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                if (code != ENOENT && ::fstatat(current.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                     S_ISLNK(st.st_mode)) {
                     return throughLink(path);
                 }
@@ -587,8 +585,6 @@ public:
             if (!drive) {
                 return drive.error();
             }
-            loc.windows = true;
-            loc.driveDevice = drive->device;
             loc.host = *m_fs.drives().root(parsed.letter);
             const std::size_t count = parsed.components.empty() ? 0 : parsed.components.size() - 1;
             auto folder = openFolder(path, *drive, parsed.components, count, O_PATH, &loc.host);
@@ -762,7 +758,14 @@ std::string normaliseAbsolute(std::string_view path)
 DriveMap DriveMap::fromPrefix(const std::string& prefix)
 {
     DriveMap map;
-    const std::string devices = joinHost(prefix, "dosdevices");
+    std::string absolute = prefix;
+    if (absolute.empty() || absolute[0] != '/') {
+        char cwd[4096];
+        if (::getcwd(cwd, sizeof cwd)) {
+            absolute = joinHost(cwd, prefix);
+        }
+    }
+    const std::string devices = joinHost(absolute, "dosdevices");
     Fd dir(::open(devices.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir.valid()) {
         if (errno == ENOENT || errno == ENOTDIR) {
@@ -770,26 +773,31 @@ DriveMap DriveMap::fromPrefix(const std::string& prefix)
         }
         return map;
     }
+    std::vector<std::string> entries;
     forEachEntry(dir.get(), [&](std::string_view name, unsigned char type) {
-        if (name.size() != 2 || name[1] != ':' || !std::isalpha(static_cast<unsigned char>(name[0]))) {
-            return;
+        if (name.size() == 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0])) &&
+            (type == DT_LNK || type == DT_UNKNOWN)) {
+            entries.emplace_back(name);
         }
-        if (type != DT_LNK && type != DT_UNKNOWN) {
-            return;
+    });
+    // "C:" and "c:" side by side: the first in listing order counts, so the map never depends on disk order.
+    sortForListing(entries);
+    for (const auto& entry : entries) {
+        if (map.root(entry[0])) {
+            continue;
         }
-        const std::string entry(name);
         char target[4096];
         const ssize_t n = ::readlinkat(dir.get(), entry.c_str(), target, sizeof target - 1);
         if (n <= 0) {
-            return;
+            continue;
         }
         const std::string_view link(target, static_cast<std::size_t>(n));
         const std::string root = normaliseAbsolute(link[0] == '/' ? std::string(link) : joinHost(devices, link));
         struct stat st {};
         if (::stat(root.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-            map.set(name[0], root);
+            map.set(entry[0], root);
         }
-    });
+    }
     return map;
 }
 
@@ -1101,11 +1109,21 @@ Result<Fd> openRegularForReading(std::string_view path, const Location& loc)
     return fd;
 }
 
+// Permissions and owner for a file written under a temporary name. Without them the new file gets the
+// usual permissions (0666 less the umask) and the writer as owner.
+struct NewFileMode {
+    bool setMode = false;
+    mode_t mode = 0;
+    bool setOwner = false;
+    uid_t uid = 0;
+    gid_t gid = 0;
+};
+
 // Replaces `loc`'s entry with a new file written by `write` (which returns 0 or an errno): a temporary in
 // the same folder, synced, renamed into place, the folder synced. On failure the temporary goes and the old
 // file stays.
 template <typename Write>
-Status replaceAtomically(std::string_view path, const Location& loc, mode_t mode, Write&& write)
+Status replaceAtomically(std::string_view path, const Location& loc, const NewFileMode& mode, Write&& write)
 {
     if (loc.found && S_ISDIR(loc.st.st_mode)) {
         return errorFromErrno(std::string(path), EISDIR);
@@ -1127,7 +1145,11 @@ Status replaceAtomically(std::string_view path, const Location& loc, mode_t mode
         return errorFromErrno(std::string(path), EEXIST);
     }
     int code = write(fd.get());
-    if (code == 0 && mode != 0 && ::fchmod(fd.get(), mode) != 0) {
+    if (code == 0 && mode.setOwner && (mode.uid != ::geteuid() || mode.gid != ::getegid())) {
+        // Only an administrator may give a file away; anyone else's copy simply stays theirs.
+        (void)::fchown(fd.get(), mode.uid, mode.gid);
+    }
+    if (code == 0 && mode.setMode && ::fchmod(fd.get(), mode.mode) != 0) {
         code = errno;
     }
     if (code == 0 && ::fsync(fd.get()) != 0) {
@@ -1173,7 +1195,10 @@ Status FileSystem::copyFile(std::string_view from, std::string_view to)
         return target.error();
     }
     int readFailure = 0;
-    Status written = replaceAtomically(to, *target, st.st_mode & 07777, [&](int out) {
+    NewFileMode mode;
+    mode.setMode = true;
+    mode.mode = st.st_mode & 0777;
+    Status written = replaceAtomically(to, *target, mode, [&](int out) {
         std::vector<char> buffer(kTextBufferSize);
         for (;;) {
             const ssize_t n = ::read(in->get(), buffer.data(), buffer.size());
@@ -1252,8 +1277,15 @@ Status FileSystem::writeLinesAtomic(std::string_view path, const std::vector<std
     if (!loc) {
         return loc.error();
     }
-    // A replaced file keeps its permissions; a new one gets the usual ones (0666 less the umask).
-    const mode_t mode = loc->found && S_ISREG(loc->st.st_mode) ? (loc->st.st_mode & 07777) : 0;
+    // A replaced file keeps its permissions and owner; a new one gets the usual ones.
+    NewFileMode mode;
+    if (loc->found && S_ISREG(loc->st.st_mode)) {
+        mode.setMode = true;
+        mode.mode = loc->st.st_mode & 0777;
+        mode.setOwner = true;
+        mode.uid = loc->st.st_uid;
+        mode.gid = loc->st.st_gid;
+    }
     return replaceAtomically(path, *loc, mode, [&](int fd) {
         std::string buffer;
         buffer.reserve(kTextBufferSize);
