@@ -238,7 +238,8 @@ TEST_F(ReportWindowsTest, PrintingIntoAPdfGivesTheLinesBack)
             lines << line.trimmed();
         }
     }
-    EXPECT_EQ(lines, (QStringList{"Files added by Word Wizard:", "C:\\WINDOWS\\WW.INI", "C:\\WINDOWS\\SYSTEM\\WW.DLL"}));
+    EXPECT_EQ(lines,
+              (QStringList{"Files added by Word Wizard:", "C:\\WINDOWS\\WW.INI", "C:\\WINDOWS\\SYSTEM\\WW.DLL"}));
 }
 
 }  // namespace
