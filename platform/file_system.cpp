@@ -1238,7 +1238,9 @@ Result<std::unique_ptr<LineWriter>> FileSystem::createForWriting(std::string_vie
     if (fd < 0) {
         return errorFromErrno(std::string(path), errno);
     }
-    return makeFdLineWriter(fd, std::string(path));
+    // A record file created here must still be there after a crash: finish() syncs its folder as well.
+    const int folder = loc->found ? -1 : ::openat(loc->folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return makeFdLineWriter(fd, std::string(path), folder);
 }
 
 Result<std::unique_ptr<LineReader>> FileSystem::openForReading(std::string_view path) const

@@ -113,11 +113,17 @@ private:
 
 class FdLineWriter final : public LineWriter {
 public:
-    FdLineWriter(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) { m_buffer.reserve(kTextBufferSize); }
+    FdLineWriter(int fd, std::string path, int folderFd) : m_fd(fd), m_folderFd(folderFd), m_path(std::move(path))
+    {
+        m_buffer.reserve(kTextBufferSize);
+    }
     ~FdLineWriter() override
     {
         if (m_fd >= 0) {
             ::close(m_fd);
+        }
+        if (m_folderFd >= 0) {
+            ::close(m_folderFd);
         }
     }
 
@@ -154,6 +160,14 @@ public:
             keep(errno);
         }
         m_fd = -1;
+        if (m_folderFd >= 0) {
+            // Some file systems cannot sync a folder (EINVAL); the file's own data is safe all the same.
+            if (!m_error && ::fsync(m_folderFd) != 0 && errno != EINVAL) {
+                keep(errno);
+            }
+            ::close(m_folderFd);
+            m_folderFd = -1;
+        }
         return m_error ? Status(*m_error) : Status();
     }
 
@@ -174,6 +188,7 @@ private:
     }
 
     int m_fd;
+    int m_folderFd;
     std::string m_path;
     std::string m_buffer;
     std::optional<Error> m_error;
@@ -186,9 +201,9 @@ std::unique_ptr<LineReader> makeFdLineReader(int fd, std::string path)
     return std::make_unique<FdLineReader>(fd, std::move(path));
 }
 
-std::unique_ptr<LineWriter> makeFdLineWriter(int fd, std::string path)
+std::unique_ptr<LineWriter> makeFdLineWriter(int fd, std::string path, int folderFd)
 {
-    return std::make_unique<FdLineWriter>(fd, std::move(path));
+    return std::make_unique<FdLineWriter>(fd, std::move(path), folderFd);
 }
 
 }  // namespace morvane
