@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "changes/create_after_file.h"
+#include "snapshot/create_before_file.h"
+#include "tests/support/doubles.h"
+
+namespace morvane {
+namespace {
+
+using test::pathExists;
+using test::readFile;
+using test::World;
+using test::writeFile;
+
+std::string Lines(const std::vector<std::string>& lines)
+{
+    std::string out;
+    for (const std::string& line : lines) {
+        out += line + "\r\n";
+    }
+    return out;
+}
+
+// One installation recorded from start to end: Create BEFORE file on a small tree, the installation, Create
+// AFTER file; then a second installation that changes nothing.
+TEST(RecordCycle, BeforeInstallationAfterGiveTheRecordFilesByteForByte)
+{
+    World world;
+    const auto put = [&world](std::string_view winPath, const std::vector<std::string>& lines) {
+        writeFile(world.host(winPath), Lines(lines));
+    };
+    put("C:\\AUTOEXEC.BAT", {"@ECHO OFF", "PATH C:\\DOS"});
+    put("C:\\CONFIG.SYS", {"FILES = 30"});
+    put("C:\\WINDOWS\\WIN.INI", {"[windows]", "load="});
+    put("C:\\WINDOWS\\SYSTEM.INI", {"[boot]"});
+    put("C:\\WINDOWS\\SYSTEM\\DRV.DLL", {});
+    put("C:\\DOS\\EDIT.COM", {});
+    put("C:\\.hidden", {});
+
+    world.prompts.type("Editor");
+    world.prompts.type("C");
+    CreateBeforeFile(world.ctx());
+
+    EXPECT_EQ(readFile(world.data("BEFORE.DAT")),
+              Lines({"Editor", "C", "\\WINDOWS\\SYSTEM\\", "\\WINDOWS\\", "\\DOS\\", "\\", "\\WINDOWS\\SYSTEM\\DRV.DLL",
+                     "\\WINDOWS\\SYSTEM.INI", "\\WINDOWS\\WIN.INI", "\\DOS\\EDIT.COM", "\\.hidden", "\\AUTOEXEC.BAT",
+                     "\\CONFIG.SYS", "*AUTOEXEC*", "@ECHO OFF", "PATH C:\\DOS", "*END AUTOEXEC*", "*CONFIG*",
+                     "FILES = 30", "*END CONFIG*", "*WIN*", "[windows]", "load=", "*END WIN*", "*SYSTEM*", "[boot]",
+                     "*END SYSTEM*"}));
+    EXPECT_TRUE(world.main.pairEnabled(Pair::CreateAfter));
+
+    // The installation.
+    put("C:\\EDITOR\\EDITOR.EXE", {});
+    put("C:\\EDITOR\\PLUGINS\\SPELL.DLL", {});
+    put("C:\\WINDOWS\\SYSTEM\\EDITOR.DLL", {});
+    put("C:\\WINDOWS\\EDITOR.INI", {"[Editor]"});
+    put("C:\\.editorrc", {});
+    put("C:\\AUTOEXEC.BAT", {"@ECHO OFF", "PATH C:\\DOS", "SET EDITOR=C:\\EDITOR"});
+    put("C:\\CONFIG.SYS", {"FILES=30"});
+    put("C:\\WINDOWS\\WIN.INI", {"[windows]", "load = editor.exe"});
+    ASSERT_EQ(unlink(world.host("C:\\DOS\\EDIT.COM").c_str()), 0);  // removed files are not recorded
+
+    CreateAfterFile(world.ctx());
+
+    EXPECT_EQ(readFile(world.data("AFTER1.DAT")),
+              Lines({"Editor", "C", "\\EDITOR\\PLUGINS\\", "\\EDITOR\\", "\\WINDOWS\\SYSTEM\\EDITOR.DLL",
+                     "\\WINDOWS\\EDITOR.INI", "\\.editorrc", "*AUTOEXEC*", "@ECHO OFF", "PATH C:\\DOS",
+                     "*NEW AUTOEXEC*", "@ECHO OFF", "PATH C:\\DOS", "SET EDITOR=C:\\EDITOR", "*END AUTOEXEC*",
+                     "*CONFIG*", "~NO CHANGE~", "*END CONFIG*", "*WIN*", "[windows]", "load=", "*NEW WIN*",
+                     "[windows]", "load=editor.exe", "*END WIN*", "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"}));
+    EXPECT_FALSE(pathExists(world.data("BEFORE.DAT")));
+    ASSERT_EQ(world.panel.waits, 1);
+    const auto& report = world.panel.linesAtWait[0];
+    EXPECT_EQ(report[3], "Number of subdirectories created during installation: 2");
+    EXPECT_EQ(report[4], "Number of files installed in old subdirectories: 3");
+    EXPECT_EQ(report[5], "AUTOEXEC.BAT was modified.");
+    EXPECT_EQ(report[6], "WIN.INI was modified.");
+    EXPECT_EQ(report[7], "");
+    EXPECT_TRUE(world.main.pairEnabled(Pair::CreateBefore));
+    EXPECT_FALSE(world.main.pairEnabled(Pair::CreateAfter));
+    EXPECT_TRUE(world.main.pairEnabled(Pair::DisplayReport));
+
+    // A second installation that changes nothing gets the next number and an empty record.
+    world.prompts.type("Viewer");
+    world.prompts.type("C");
+    CreateBeforeFile(world.ctx());
+    CreateAfterFile(world.ctx());
+    EXPECT_EQ(readFile(world.data("AFTER2.DAT")),
+              Lines({"Viewer", "C", "*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*", "~NO CHANGE~",
+                     "*END CONFIG*", "*WIN*", "~NO CHANGE~", "*END WIN*", "*SYSTEM*", "~NO CHANGE~",
+                     "*END SYSTEM*"}));
+    EXPECT_TRUE(world.prompts.allAnswered());
+    EXPECT_TRUE(world.prompts.messages().empty());
+    EXPECT_TRUE(pathExists(world.host("C:\\EDITOR\\PLUGINS\\SPELL.DLL")));
+}
+
+}  // namespace
+}  // namespace morvane
