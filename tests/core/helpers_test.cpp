@@ -16,7 +16,7 @@ TEST(AskYesNo, AppendsQuestionMarkAndIsTrueOnlyForYes)
     EXPECT_TRUE(AskYesNo(prompts, "Proceed"));
     EXPECT_FALSE(AskYesNo(prompts, "Proceed"));
     ASSERT_EQ(prompts.messages().size(), 2u);
-    const auto& shown = prompts.messages()[0];
+    const auto shown = prompts.messages().at(0);
     EXPECT_EQ(shown.text, "Proceed?");
     EXPECT_EQ(shown.title, "Morvane");
     EXPECT_EQ(shown.buttons, Buttons::YesNo);
