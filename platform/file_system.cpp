@@ -451,13 +451,8 @@ struct Location {
     struct stat st {};
 };
 
-}  // namespace
-
-// ---------------------------------------------------------------------------------------------------------
-// The resolver lives in a class of its own so that it can reach the drive cache of a FileSystem.
-
-namespace {
-
+// Path resolution for one FileSystem: its drive map, the cached drive roots, the fast path through the
+// kernel and the component walk with the letter-case lookup.
 class PathResolver {
 public:
     explicit PathResolver(const FileSystem& fs) : m_fs(fs) {}
@@ -649,10 +644,6 @@ public:
 private:
     const FileSystem& m_fs;
 };
-
-}  // namespace
-
-namespace {
 
 struct Contents {
     std::vector<std::string> files;
