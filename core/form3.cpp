@@ -52,16 +52,53 @@ void Form3::prepare()
 {
     m_picture1->hide();
     for (int i = 1; i <= kLines; ++i) {
-        m_lines[i]->clear();
+        setLine(i, {});
     }
     m_label2->hide();
     m_label2->setText({});
     setWindowTitle("Morvane");
 }
 
+namespace {
+
+// A line as rich text in which "&" underlines the letter after it, as in the button captions ("&&" is an
+// ampersand). Spaces are kept as they stand.
+QString underlinedAccessKeys(const QString& text)
+{
+    QString html;
+    for (int i = 0; i < text.size(); ++i) {
+        QChar c = text[i];
+        bool underline = false;
+        if (c == QLatin1Char('&') && i + 1 < text.size()) {
+            c = text[++i];
+            underline = c != QLatin1Char('&');
+        }
+        const QString shown = c == QLatin1Char(' ') ? QStringLiteral("&nbsp;") : QString(c).toHtmlEscaped();
+        html += underline ? QStringLiteral("<u>") + shown + QStringLiteral("</u>") : shown;
+    }
+    return html;
+}
+
+}  // namespace
+
 void Form3::setLine(int index, std::string_view text)
 {
-    m_lines.at(index)->setText(QString::fromUtf8(text.data(), static_cast<int>(text.size())));
+    QLabel* label = m_lines.at(index);
+    const QString caption = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+    label->setProperty("caption", caption);
+    // Only lines with an access-key mark need rich text; the others are shown exactly as written.
+    if (caption.contains(QLatin1Char('&'))) {
+        label->setTextFormat(Qt::RichText);
+        label->setText(underlinedAccessKeys(caption));
+    } else {
+        label->setTextFormat(Qt::PlainText);
+        label->setText(caption);
+    }
+}
+
+QString Form3::caption(int index) const
+{
+    return m_lines.at(index)->property("caption").toString();
 }
 
 void Form3::setAlignment(int index, Alignment alignment)

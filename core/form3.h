@@ -29,6 +29,8 @@ public:
     void waitForOk() override;
 
     QLabel* label1(int index) const { return m_lines.at(index); }
+    // The text of a line as the program wrote it ("&" marks included).
+    QString caption(int index) const;
     QLabel* label2() const { return m_label2; }
     QPushButton* command1() const { return m_command1; }
 
