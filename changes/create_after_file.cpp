@@ -2,9 +2,10 @@
 
 #include <chrono>
 #include <cstddef>
-#include <unordered_map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "changes/before_file.h"
@@ -83,7 +84,6 @@ private:
 
     Outcome processDrive(char letter, char& nextDrive);
     bool waitUntilReadable(char letter);
-    Outcome findNewDirectories(char letter, const LineStore& oldDirectories);
     void findNewFiles(char letter, const LineStore& oldDirectories, const LineStore& oldFiles,
                       const std::vector<std::string>& current, const DirectoryFiles& currentFiles);
     void considerFile(std::string_view directory, std::string_view name, const OldFileIndex& index,

@@ -32,13 +32,6 @@ TEST(NormalizeLine, TrimsSpacesAndRemovesThemAroundEveryEquals)
     }
 }
 
-TEST(NormalizeLine, TrimSpacesLeavesOtherWhitespace)
-{
-    EXPECT_EQ(TrimSpaces("  *END WIN*  "), "*END WIN*");
-    EXPECT_EQ(TrimSpaces("\t*END WIN*"), "\t*END WIN*");
-    EXPECT_EQ(TrimSpaces("   "), "");
-}
-
 TEST(LinesMatch, ComparesKeyAndValueAroundTheFirstEquals)
 {
     EXPECT_TRUE(LinesMatch("files=30", "files=30"));

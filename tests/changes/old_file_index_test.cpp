@@ -78,34 +78,6 @@ private:
     std::string m_dir;
 };
 
-TEST(OldFileIndex, FindsRunsInDirectoryOrderAndMatchesTrailingSpaces)
-{
-    const std::vector<std::string> files = {"\\APP\\BIN\\A.EXE", "\\APP\\README", "\\APP\\NOTES  ", "\\WIN.INI"};
-    const LineStore store = Store(files);
-    OldFileIndex index(store);
-
-    index.enterDirectory("\\APP\\BIN\\");
-    EXPECT_TRUE(index.isOld("A.EXE"));
-    EXPECT_FALSE(index.isOld("a.exe"));   // letter case counts
-    EXPECT_FALSE(index.isOld("README"));  // recorded in another directory
-
-    index.enterDirectory("\\EMPTY\\");
-    EXPECT_EQ(index.runBegin(), index.runEnd());
-    EXPECT_FALSE(index.isOld("A.EXE"));
-
-    index.enterDirectory("\\APP\\");
-    EXPECT_EQ(index.runBegin(), 1u);
-    EXPECT_EQ(index.runEnd(), 3u);
-    EXPECT_TRUE(index.isOld("README"));
-    EXPECT_TRUE(index.isOld("NOTES"));    // the recorded line without its trailing spaces
-    EXPECT_TRUE(index.isOld("NOTES  "));  // a name that really ends in spaces
-    EXPECT_FALSE(index.isOld("NOTES "));
-
-    index.enterDirectory("\\");
-    EXPECT_TRUE(index.isOld("WIN.INI"));
-    EXPECT_FALSE(index.isOld("APP"));
-}
-
 TEST(OldFileIndex, SearchStartsAtThePreviousRunSoAnEarlierGroupIsMissed)
 {
     // File lines out of the directory lines' order: \B\'s group comes before \A\'s. The forward search for \B\
