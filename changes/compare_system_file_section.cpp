@@ -68,8 +68,8 @@ Status CompareSystemFileSection(const Context& ctx, LineReader& before, LineWrit
         if (Status status = before.status(); !status) {
             return status;
         }
-        return DamagedBefore("the copy of " + std::string(FileNameOf(path)) + " ends without the line \"" +
-                             endMarker + "\"");
+        return DamagedBefore("the copy of " + std::string(FileNameOf(path)) + " ends without the line \"" + endMarker +
+                             "\"");
     }
 
     std::vector<std::string> nowList;

@@ -20,8 +20,7 @@ namespace morvane {
 
 namespace {
 
-constexpr const char* kNoBeforeFile =
-    "No BEFORE file found.\rCannot create an AFTER file without a BEFORE file.";
+constexpr const char* kNoBeforeFile = "No BEFORE file found.\rCannot create an AFTER file without a BEFORE file.";
 constexpr const char* kNothingCreated = " No AFTER file was created; the BEFORE file is kept.";
 
 // The program's own record files are never counted as installed.
@@ -74,8 +73,7 @@ class AfterFileCreation {
 public:
     AfterFileCreation(const Context& ctx, std::string beforePath, std::string afterPath)
         : m_ctx(ctx), m_beforePath(std::move(beforePath)), m_afterPath(std::move(afterPath))
-    {
-    }
+    {}
 
     void run();
 
@@ -86,8 +84,7 @@ private:
     bool waitUntilReadable(char letter);
     void findNewFiles(char letter, const LineStore& oldDirectories, const LineStore& oldFiles,
                       const std::vector<std::string>& current, const DirectoryFiles& currentFiles);
-    void considerFile(std::string_view directory, std::string_view name, const OldFileIndex& index,
-                      std::string& line);
+    void considerFile(std::string_view directory, std::string_view name, const OldFileIndex& index, std::string& line);
     Outcome compareSystemFiles();
 
     // Ends the command without a record: closes both files, deletes the partial AFTER file and says why.
@@ -118,8 +115,8 @@ void AfterFileCreation::run()
 
     auto opened = m_ctx.fs.openForReading(m_beforePath);
     if (!opened) {
-        m_ctx.prompts.messageBox("Unable to read " + opened.error().describe() + "." + kNothingCreated,
-                                 Buttons::Ok, Icon::Exclamation, "Error");
+        m_ctx.prompts.messageBox("Unable to read " + opened.error().describe() + "." + kNothingCreated, Buttons::Ok,
+                                 Icon::Exclamation, "Error");
         return;
     }
     m_before = std::move(*opened);
@@ -145,9 +142,9 @@ void AfterFileCreation::run()
     auto created = m_ctx.fs.createForWriting(m_afterPath, FileSystem::CreateMode::Exclusive);
     if (!created) {
         m_before.reset();
-        m_ctx.prompts.messageBox("Unable to create the AFTER file " + created.error().describe() +
-                                     ". The BEFORE file is kept.",
-                                 Buttons::Ok, Icon::Exclamation, "Error");
+        m_ctx.prompts.messageBox(
+            "Unable to create the AFTER file " + created.error().describe() + ". The BEFORE file is kept.", Buttons::Ok,
+            Icon::Exclamation, "Error");
         close();
         return;
     }
@@ -186,11 +183,10 @@ void AfterFileCreation::run()
     if (!removed) {
         // The AFTER file is complete and synced: it is the record of the installation and stays. Deleting it
         // too would discard a good record, and usually fails for the same reason anyway.
-        m_ctx.prompts.messageBox("The AFTER file " + m_afterPath +
-                                     " was created, but the BEFORE file could not be deleted: " +
-                                     removed.error().describe() +
-                                     ". Delete the BEFORE file before you create another AFTER file.",
-                                 Buttons::Ok, Icon::Exclamation, "Error");
+        m_ctx.prompts.messageBox(
+            "The AFTER file " + m_afterPath + " was created, but the BEFORE file could not be deleted: " +
+                removed.error().describe() + ". Delete the BEFORE file before you create another AFTER file.",
+            Buttons::Ok, Icon::Exclamation, "Error");
     }
     ReportSkippedNames(m_ctx.prompts, m_skippedNames);
 
@@ -241,8 +237,7 @@ AfterFileCreation::Outcome AfterFileCreation::processDrive(char letter, char& ne
     state.DirCount = 0;
 
     panel.progress(6, "Identifying and saving new subdirectory names.");
-    std::vector<std::string> fresh =
-        FindNewDirectories(oldDirectories, current, static_cast<long>(current.size()) - 1);
+    std::vector<std::string> fresh = FindNewDirectories(oldDirectories, current, static_cast<long>(current.size()) - 1);
     if (!fresh.empty()) {
         ExchangeSortByLength(fresh, 0, fresh.size() - 1);
     }
@@ -308,8 +303,8 @@ void AfterFileCreation::findNewFiles(char letter, const LineStore& oldDirectorie
         } else {
             // Not on the drive under this exact path (removed, or renamed in letter case only): list it the
             // ordinary way, which says whether it can be read.
-            auto listing = m_ctx.fs.list(std::string(1, letter) + ":" + std::string(directory) + "*.*",
-                                         kHidden | kSystem);
+            auto listing =
+                m_ctx.fs.list(std::string(1, letter) + ":" + std::string(directory) + "*.*", kHidden | kSystem);
             if (!listing) {
                 m_ctx.prompts.messageBox("Unable to read directory " + std::string(1, letter) + ":" +
                                              std::string(directory) +

@@ -190,9 +190,9 @@ double Seconds(std::chrono::steady_clock::time_point since)
 
 // The installation the benchmark makes and takes away again.
 struct Installation {
-    std::vector<std::string> directories;    // relative, parents before children, ending in '/'
-    std::vector<std::string> filesInNew;     // relative
-    std::vector<std::string> filesInOld;     // relative
+    std::vector<std::string> directories;  // relative, parents before children, ending in '/'
+    std::vector<std::string> filesInNew;   // relative
+    std::vector<std::string> filesInOld;   // relative
 };
 
 Installation Install(const std::string& root, const TreeLayout& layout)
@@ -363,10 +363,10 @@ int Run(const Options& o)
     const std::string fresh = o.work + "/new.txt";
     const std::vector<std::string> pipelineBefore = {
         "sh", "-c", "find " + Quoted(root) + " -printf '%p\\n' | LC_ALL=C sort > " + Quoted(before)};
-    const std::vector<std::string> pipelineAfter = {
-        "sh", "-c",
-        "find " + Quoted(root) + " -printf '%p\\n' | LC_ALL=C sort > " + Quoted(after) + " && LC_ALL=C comm -13 " +
-            Quoted(before) + " " + Quoted(after) + " > " + Quoted(fresh)};
+    const std::vector<std::string> pipelineAfter = {"sh", "-c",
+                                                    "find " + Quoted(root) + " -printf '%p\\n' | LC_ALL=C sort > " +
+                                                        Quoted(after) + " && LC_ALL=C comm -13 " + Quoted(before) +
+                                                        " " + Quoted(after) + " > " + Quoted(fresh)};
 
     (void)RunChild(pipelineBefore);  // warms the cache for everyone
     std::vector<double> beforeTimes;

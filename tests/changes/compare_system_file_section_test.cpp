@@ -106,8 +106,7 @@ TEST(CompareSystemFileSection, LetterCaseTabsLineCountAndOrderDoCount)
         std::string body;  // what the section holds between its markers
     } cases[] = {
         {"letter case", crlf({"files = 30"}), crlf({"FILES=30"}), crlf({"files=30", "*NEW CONFIG*", "FILES=30"})},
-        {"a tab before =", crlf({"files\t= 30"}), crlf({"files=30"}),
-         crlf({"files\t=30", "*NEW CONFIG*", "files=30"})},
+        {"a tab before =", crlf({"files\t= 30"}), crlf({"files=30"}), crlf({"files\t=30", "*NEW CONFIG*", "files=30"})},
         {"an added empty line", crlf({"files=30"}), crlf({"files=30", ""}),
          crlf({"files=30", "*NEW CONFIG*", "files=30", ""})},
         {"two lines exchanged", crlf({"a=1", "b=2"}), crlf({"b=2", "a=1"}),
@@ -142,8 +141,8 @@ TEST(CompareSystemFileSection, HiddenFileCountsAsMissing)
     if (setxattr(host.c_str(), "user.DOSATTRIB", "0x2", 3, 0) != 0) {
         GTEST_SKIP() << "no user extended attributes here";
     }
-    const Section s = Compare(world, crlf({"[boot]", "shell = progman.exe", "*END SYSTEM*"}),
-                              "C:\\WINDOWS\\SYSTEM.INI", "SYSTEM");
+    const Section s =
+        Compare(world, crlf({"[boot]", "shell = progman.exe", "*END SYSTEM*"}), "C:\\WINDOWS\\SYSTEM.INI", "SYSTEM");
     ASSERT_TRUE(s.status.ok());
     EXPECT_EQ(s.written, crlf({"*SYSTEM*", "[boot]", "shell=progman.exe", "*NEW SYSTEM*", "*END SYSTEM*"}));
     EXPECT_EQ(s.changed, kTrue);
@@ -169,8 +168,7 @@ TEST(CompareSystemFileSection, CopyWithoutEndMarkerIsADamagedBeforeFile)
     auto before = world.fs->openForReading(world.data("BEFORE.DAT"));
     auto after = world.fs->createForWriting(world.data("AFTER1.DAT"));
     ASSERT_TRUE(before.ok() && after.ok());
-    const Status status =
-        CompareSystemFileSection(world.ctx(), **before, **after, "C:\\WINDOWS\\SYSTEM.INI", "SYSTEM");
+    const Status status = CompareSystemFileSection(world.ctx(), **before, **after, "C:\\WINDOWS\\SYSTEM.INI", "SYSTEM");
     ASSERT_FALSE(status.ok());
     EXPECT_TRUE(IsDamagedBefore(status.error()));
     EXPECT_EQ(status.error().reason, "the copy of SYSTEM.INI ends without the line \"*END SYSTEM*\"");

@@ -33,8 +33,8 @@ std::string Lines(const std::vector<std::string>& lines)
 
 // The four configuration copies of a BEFORE file, each file's lines between its markers.
 std::vector<std::string> Copies(const std::vector<std::string>& autoexec = {},
-                                const std::vector<std::string>& config = {},
-                                const std::vector<std::string>& win = {}, const std::vector<std::string>& system = {})
+                                const std::vector<std::string>& config = {}, const std::vector<std::string>& win = {},
+                                const std::vector<std::string>& system = {})
 {
     std::vector<std::string> out;
     const struct {
@@ -55,9 +55,9 @@ std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std:
     return a;
 }
 
-const std::vector<std::string> kNoChange = {"*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*",
-                                            "~NO CHANGE~", "*END CONFIG*", "*WIN*", "~NO CHANGE~",
-                                            "*END WIN*", "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"};
+const std::vector<std::string> kNoChange = {"*AUTOEXEC*",  "~NO CHANGE~",  "*END AUTOEXEC*", "*CONFIG*",
+                                            "~NO CHANGE~", "*END CONFIG*", "*WIN*",          "~NO CHANGE~",
+                                            "*END WIN*",   "*SYSTEM*",     "~NO CHANGE~",    "*END SYSTEM*"};
 
 // A file system that fails chosen calls, as a full disk, a busy file or an unreadable folder would.
 class FaultyFs : public FileSystem {
@@ -110,8 +110,7 @@ private:
     public:
         FailingFinish(std::unique_ptr<LineWriter> inner, std::string path, int code)
             : m_inner(std::move(inner)), m_path(std::move(path)), m_code(code)
-        {
-        }
+        {}
         void writeLine(std::string_view line) override { m_inner->writeLine(line); }
         Status finish() override
         {
@@ -177,8 +176,8 @@ TEST_F(CreateAfterFileTest, WithoutBeforeFileBeepsAndSaysSo)
 TEST_F(CreateAfterFileTest, NothingChangedTakesTheLowestFreeNumber)
 {
     put("C:\\WINDOWS\\WIN.INI", Lines({"[windows]", "run="}));
-    writeBefore(Join({"Editor", "C", "\\WINDOWS\\", "\\", "\\WINDOWS\\WIN.INI"},
-                     Copies({}, {}, {"[windows]", "run ="}, {})));
+    writeBefore(
+        Join({"Editor", "C", "\\WINDOWS\\", "\\", "\\WINDOWS\\WIN.INI"}, Copies({}, {}, {"[windows]", "run ="}, {})));
     writeFile(world.data("AFTER1.DAT"), "one");
     writeFile(world.data("AFTER3.DAT"), "three");
 
@@ -249,11 +248,19 @@ TEST_F(CreateAfterFileTest, NewDirectoriesLongestFirstThenNewFilesInDirectoryLin
 
     run();
 
-    EXPECT_EQ(readFile(world.data("AFTER1.DAT")),
-              Lines({"Paint Shop", "C", "\\APP\\BIN\\", "\\APP\\", "\\ZZ\\", "\\WINDOWS\\NEW.DLL", "\\INSTALL.TXT",
-                     "\\SETUP.LOG", "*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*", "~NO CHANGE~",
-                     "*END CONFIG*", "*WIN*", "[windows]", "*NEW WIN*", "[windows]", "load=app.exe", "*END WIN*",
-                     "*SYSTEM*", "[boot]", "*NEW SYSTEM*", "[boot]", "drivers=app.drv", "*END SYSTEM*"}));
+    EXPECT_EQ(readFile(world.data("AFTER1.DAT")), Lines({"Paint Shop",      "C",
+                                                         "\\APP\\BIN\\",    "\\APP\\",
+                                                         "\\ZZ\\",          "\\WINDOWS\\NEW.DLL",
+                                                         "\\INSTALL.TXT",   "\\SETUP.LOG",
+                                                         "*AUTOEXEC*",      "~NO CHANGE~",
+                                                         "*END AUTOEXEC*",  "*CONFIG*",
+                                                         "~NO CHANGE~",     "*END CONFIG*",
+                                                         "*WIN*",           "[windows]",
+                                                         "*NEW WIN*",       "[windows]",
+                                                         "load=app.exe",    "*END WIN*",
+                                                         "*SYSTEM*",        "[boot]",
+                                                         "*NEW SYSTEM*",    "[boot]",
+                                                         "drivers=app.drv", "*END SYSTEM*"}));
     ASSERT_EQ(world.panel.waits, 1);
     const auto& report = world.panel.linesAtWait[0];
     EXPECT_EQ(report[1], "Installation Report");
@@ -275,9 +282,9 @@ TEST_F(CreateAfterFileTest, RecordFilesLetterCaseAndNamesEndingInSpaces)
     put("C:\\notes");
     put("C:\\memo  ");
     put("C:\\Readme.txt");
-    writeBefore(Join({"Editor", "C", "\\WINDOWS\\", "\\TOOLS\\", "\\", "\\TOOLS\\A.EXE", "\\Readme.txt",
-                      "\\memo  ", "\\notes   "},
-                     Copies()));
+    writeBefore(Join(
+        {"Editor", "C", "\\WINDOWS\\", "\\TOOLS\\", "\\", "\\TOOLS\\A.EXE", "\\Readme.txt", "\\memo  ", "\\notes   "},
+        Copies()));
 
     // The installation renames Readme.txt and TOOLS in letter case only, adds record-like files and a tool.
     ASSERT_EQ(rename(world.host("C:\\Readme.txt").c_str(), world.host("C:\\README.TXT").c_str()), 0);
@@ -304,7 +311,8 @@ TEST_F(CreateAfterFileTest, NamesAWindowsPathCannotExpressAreCountedOnce)
 {
     writeBefore(Join({"Editor", "C", "\\WINDOWS\\", "\\"}, Copies()));
     put("C:\\WINDOWS\\bad\x01name");
-    put("C:\\NEW\\also\x02" "bad");
+    put("C:\\NEW\\also\x02"
+        "bad");
     put("C:\\GOOD.TXT");
 
     run();
@@ -346,8 +354,7 @@ TEST_F(TwoDrives, CancelAtTheSecondDriveKeepsTheBeforeFile)
 
     ASSERT_EQ(world.prompts.messages().size(), 1u);
     const auto asked = world.prompts.messages().at(0);
-    EXPECT_EQ(asked.text,
-              "Drive D is not ready to read. Fix and click on Ok, or select Cancel to abort operation.");
+    EXPECT_EQ(asked.text, "Drive D is not ready to read. Fix and click on Ok, or select Cancel to abort operation.");
     EXPECT_EQ(asked.buttons, Buttons::OkCancel);
     EXPECT_EQ(asked.icon, Icon::Exclamation);
     EXPECT_EQ(asked.title, "Error");
@@ -461,8 +468,9 @@ TEST_F(CreateAfterFileTest, UnreadableDirectoryTreeStopsWithoutRecord)
     run();
 
     ASSERT_EQ(world.prompts.messages().size(), 1u);
-    EXPECT_EQ(world.prompts.messages()[0].text, "Unable to read C:\\LOCKED\\: Permission denied. No AFTER file was "
-                                                "created; the BEFORE file is kept.");
+    EXPECT_EQ(world.prompts.messages()[0].text,
+              "Unable to read C:\\LOCKED\\: Permission denied. No AFTER file was "
+              "created; the BEFORE file is kept.");
     expectNoRecord(before);
     EXPECT_TRUE(world.state.DirList.empty());
 }
@@ -479,8 +487,8 @@ TEST_F(CreateAfterFileTest, BeforeFileThatCannotBeDeletedLeavesTheCompleteRecord
     EXPECT_EQ(readFile(after), Lines(Join({"Editor", "C", "\\NEW.TXT"}, kNoChange)));
     ASSERT_EQ(world.prompts.messages().size(), 1u);
     EXPECT_EQ(world.prompts.messages()[0].text,
-              "The AFTER file " + after + " was created, but the BEFORE file could not be deleted: " +
-                  world.data("BEFORE.DAT") +
+              "The AFTER file " + after +
+                  " was created, but the BEFORE file could not be deleted: " + world.data("BEFORE.DAT") +
                   ": Device or resource busy. Delete the BEFORE file before you create another AFTER file.");
     EXPECT_TRUE(pathExists(world.data("BEFORE.DAT")));
     EXPECT_EQ(world.panel.waits, 1);

@@ -121,8 +121,7 @@ TEST(OldFileIndex, AgreesWithTheLiteralSearchOnIrregularLists)
             // Long stretches of one directory, so that some runs exceed the size compared line by line.
             if (random() % 3 == 0) {
                 for (int k = 0; k < 20; ++k) {
-                    files.push_back(files.back().substr(0, files.back().rfind('\\') + 1) + "n" +
-                                    std::to_string(k));
+                    files.push_back(files.back().substr(0, files.back().rfind('\\') + 1) + "n" + std::to_string(k));
                 }
             }
         }

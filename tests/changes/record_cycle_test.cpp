@@ -46,12 +46,33 @@ TEST(RecordCycle, BeforeInstallationAfterGiveTheRecordFilesByteForByte)
     world.prompts.type("C");
     CreateBeforeFile(world.ctx());
 
-    EXPECT_EQ(readFile(world.data("BEFORE.DAT")),
-              Lines({"Editor", "C", "\\WINDOWS\\SYSTEM\\", "\\WINDOWS\\", "\\DOS\\", "\\", "\\WINDOWS\\SYSTEM\\DRV.DLL",
-                     "\\WINDOWS\\SYSTEM.INI", "\\WINDOWS\\WIN.INI", "\\DOS\\EDIT.COM", "\\.hidden", "\\AUTOEXEC.BAT",
-                     "\\CONFIG.SYS", "*AUTOEXEC*", "@ECHO OFF", "PATH C:\\DOS", "*END AUTOEXEC*", "*CONFIG*",
-                     "FILES = 30", "*END CONFIG*", "*WIN*", "[windows]", "load=", "*END WIN*", "*SYSTEM*", "[boot]",
-                     "*END SYSTEM*"}));
+    EXPECT_EQ(readFile(world.data("BEFORE.DAT")), Lines({"Editor",
+                                                         "C",
+                                                         "\\WINDOWS\\SYSTEM\\",
+                                                         "\\WINDOWS\\",
+                                                         "\\DOS\\",
+                                                         "\\",
+                                                         "\\WINDOWS\\SYSTEM\\DRV.DLL",
+                                                         "\\WINDOWS\\SYSTEM.INI",
+                                                         "\\WINDOWS\\WIN.INI",
+                                                         "\\DOS\\EDIT.COM",
+                                                         "\\.hidden",
+                                                         "\\AUTOEXEC.BAT",
+                                                         "\\CONFIG.SYS",
+                                                         "*AUTOEXEC*",
+                                                         "@ECHO OFF",
+                                                         "PATH C:\\DOS",
+                                                         "*END AUTOEXEC*",
+                                                         "*CONFIG*",
+                                                         "FILES = 30",
+                                                         "*END CONFIG*",
+                                                         "*WIN*",
+                                                         "[windows]",
+                                                         "load=",
+                                                         "*END WIN*",
+                                                         "*SYSTEM*",
+                                                         "[boot]",
+                                                         "*END SYSTEM*"}));
     EXPECT_TRUE(world.main.pairEnabled(Pair::CreateAfter));
 
     // The installation.
@@ -67,12 +88,34 @@ TEST(RecordCycle, BeforeInstallationAfterGiveTheRecordFilesByteForByte)
 
     CreateAfterFile(world.ctx());
 
-    EXPECT_EQ(readFile(world.data("AFTER1.DAT")),
-              Lines({"Editor", "C", "\\EDITOR\\PLUGINS\\", "\\EDITOR\\", "\\WINDOWS\\SYSTEM\\EDITOR.DLL",
-                     "\\WINDOWS\\EDITOR.INI", "\\.editorrc", "*AUTOEXEC*", "@ECHO OFF", "PATH C:\\DOS",
-                     "*NEW AUTOEXEC*", "@ECHO OFF", "PATH C:\\DOS", "SET EDITOR=C:\\EDITOR", "*END AUTOEXEC*",
-                     "*CONFIG*", "~NO CHANGE~", "*END CONFIG*", "*WIN*", "[windows]", "load=", "*NEW WIN*",
-                     "[windows]", "load=editor.exe", "*END WIN*", "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"}));
+    EXPECT_EQ(readFile(world.data("AFTER1.DAT")), Lines({"Editor",
+                                                         "C",
+                                                         "\\EDITOR\\PLUGINS\\",
+                                                         "\\EDITOR\\",
+                                                         "\\WINDOWS\\SYSTEM\\EDITOR.DLL",
+                                                         "\\WINDOWS\\EDITOR.INI",
+                                                         "\\.editorrc",
+                                                         "*AUTOEXEC*",
+                                                         "@ECHO OFF",
+                                                         "PATH C:\\DOS",
+                                                         "*NEW AUTOEXEC*",
+                                                         "@ECHO OFF",
+                                                         "PATH C:\\DOS",
+                                                         "SET EDITOR=C:\\EDITOR",
+                                                         "*END AUTOEXEC*",
+                                                         "*CONFIG*",
+                                                         "~NO CHANGE~",
+                                                         "*END CONFIG*",
+                                                         "*WIN*",
+                                                         "[windows]",
+                                                         "load=",
+                                                         "*NEW WIN*",
+                                                         "[windows]",
+                                                         "load=editor.exe",
+                                                         "*END WIN*",
+                                                         "*SYSTEM*",
+                                                         "~NO CHANGE~",
+                                                         "*END SYSTEM*"}));
     EXPECT_FALSE(pathExists(world.data("BEFORE.DAT")));
     ASSERT_EQ(world.panel.waits, 1);
     const auto& report = world.panel.linesAtWait[0];
@@ -92,8 +135,7 @@ TEST(RecordCycle, BeforeInstallationAfterGiveTheRecordFilesByteForByte)
     CreateAfterFile(world.ctx());
     EXPECT_EQ(readFile(world.data("AFTER2.DAT")),
               Lines({"Viewer", "C", "*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*", "~NO CHANGE~",
-                     "*END CONFIG*", "*WIN*", "~NO CHANGE~", "*END WIN*", "*SYSTEM*", "~NO CHANGE~",
-                     "*END SYSTEM*"}));
+                     "*END CONFIG*", "*WIN*", "~NO CHANGE~", "*END WIN*", "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"}));
     EXPECT_TRUE(world.prompts.allAnswered());
     EXPECT_TRUE(world.prompts.messages().empty());
     EXPECT_TRUE(pathExists(world.host("C:\\EDITOR\\PLUGINS\\SPELL.DLL")));
