@@ -14,4 +14,4 @@ inline constexpr const char* kProgramVersion = "4.0";
 // the desktop returned; nothing else changes.
 void OpenMakerWebPage(Desktop& desktop, Prompts& prompts);
 
-} // namespace morvane
+}  // namespace morvane

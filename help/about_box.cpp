@@ -14,11 +14,7 @@
 namespace morvane {
 
 AboutBox::AboutBox(State& state, MainWindow& main, Desktop& desktop, Prompts& prompts, QWidget* parent)
-    : QWidget(parent, Qt::Dialog)
-    , m_state(state)
-    , m_main(main)
-    , m_desktop(desktop)
-    , m_prompts(prompts)
+    : QWidget(parent, Qt::Dialog), m_state(state), m_main(main), m_desktop(desktop), m_prompts(prompts)
 {
     setObjectName("AboutBox");
     for (int i = 1; i <= 5; ++i) {
@@ -89,8 +85,8 @@ void AboutBox::load()
 
 bool AboutBox::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_labels[4] && event->type() == QEvent::MouseButtonRelease
-        && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    if (watched == m_labels[4] && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         OpenMakerWebPage(m_desktop, m_prompts);
         return true;
     }
@@ -104,4 +100,4 @@ void AboutBox::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-} // namespace morvane
+}  // namespace morvane

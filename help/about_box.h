@@ -22,7 +22,7 @@ public:
     // What the About menu item does: disables the main window and shows this window.
     void showAbout();
 
-    QLabel* label(int number) const; // Label1 to Label5
+    QLabel* label(int number) const;  // Label1 to Label5
     QPushButton* command1() const { return m_command1; }
 
 protected:
@@ -40,4 +40,4 @@ private:
     QPushButton* m_command1 = nullptr;
 };
 
-} // namespace morvane
+}  // namespace morvane

@@ -13,9 +13,7 @@
 namespace morvane {
 
 DocDisplay::DocDisplay(State& state, Printer& printer, QWidget* parent)
-    : QWidget(parent, Qt::Window)
-    , m_state(state)
-    , m_printer(printer)
+    : QWidget(parent, Qt::Window), m_state(state), m_printer(printer)
 {
     setObjectName("DocDisplay");
     setWindowTitle(QString());
@@ -47,7 +45,7 @@ DocDisplay::DocDisplay(State& state, Printer& printer, QWidget* parent)
 
     const QFontMetrics metrics(m_text1->font());
     resize(metrics.horizontalAdvance(QString(82, QLatin1Char('x'))) + m_text1->verticalScrollBar()->sizeHint().width(),
-        metrics.lineSpacing() * 32);
+           metrics.lineSpacing() * 32);
 
     connect(m_command1, &QPushButton::clicked, this, &QWidget::close);
     connect(m_command2, &QPushButton::clicked, this, &DocDisplay::printText);
@@ -93,4 +91,4 @@ void DocDisplay::printText()
     m_printer.printLines(out);
 }
 
-} // namespace morvane
+}  // namespace morvane

@@ -38,4 +38,4 @@ private:
     QPushButton* m_command2 = nullptr;
 };
 
-} // namespace morvane
+}  // namespace morvane

@@ -13,7 +13,7 @@ std::string manualPath(const Context& ctx)
     return host ? host.value() : path;
 }
 
-} // namespace
+}  // namespace
 
 void ShowManual(const Context& ctx, Desktop& desktop, ManualWindow& window)
 {
@@ -39,4 +39,4 @@ void ShowManualInWindow(const Context& ctx, ManualWindow& window)
     window.showManualText(text);
 }
 
-} // namespace morvane
+}  // namespace morvane

@@ -24,4 +24,4 @@ void ShowManual(const Context& ctx, Desktop& desktop, ManualWindow& window);
 // nothing; an empty one gives an empty window.
 void ShowManualInWindow(const Context& ctx, ManualWindow& window);
 
-} // namespace morvane
+}  // namespace morvane

@@ -14,7 +14,7 @@ struct InstructionLine {
 
 // The texts are the program's own and are shown as they stand, the doubled "to" of line 10 included. The
 // "&" marks the access key of the button each line names.
-constexpr std::array<InstructionLine, 15> kInstructionLines {{
+constexpr std::array<InstructionLine, 15> kInstructionLines{{
     {3, "1) Before installing a new program, run Morvane and select"},
     {4, "    option 2, Create &BEFORE file."},
     {5, "2) Minimize QRV to an icon (this step is not absolutely necessary)."},
@@ -35,7 +35,7 @@ constexpr std::array<InstructionLine, 15> kInstructionLines {{
 constexpr int kLabel2HeightTwips = 400;
 constexpr int kLastInstructionLine = 19;
 
-} // namespace
+}  // namespace
 
 void ShowQuickInstructions(const Context& ctx)
 {
@@ -64,4 +64,4 @@ void ShowQuickInstructions(const Context& ctx)
     panel.hide();
 }
 
-} // namespace morvane
+}  // namespace morvane

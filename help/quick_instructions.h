@@ -9,4 +9,4 @@ namespace morvane {
 // start-up leaves it, so the next progress display shows no trace of the instructions.
 void ShowQuickInstructions(const Context& ctx);
 
-} // namespace morvane
+}  // namespace morvane

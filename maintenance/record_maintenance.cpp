@@ -40,12 +40,12 @@ bool deleteReported(const Context& ctx, const std::string& path)
     return false;
 }
 
-constexpr const char* kSafetyWarning
-    = "You are about to delete safety files used to reconstruct AUTOEXEC.BAT, CONFIG.SYS, WIN.INI, and SYSTEM.INI "
-      "files after Morvane has modified them while deleting a program from your disk. You should do this only "
-      "after you have verified that your computer, including Windows, is working properly after using Morvane. ";
+constexpr const char* kSafetyWarning =
+    "You are about to delete safety files used to reconstruct AUTOEXEC.BAT, CONFIG.SYS, WIN.INI, and SYSTEM.INI "
+    "files after Morvane has modified them while deleting a program from your disk. You should do this only "
+    "after you have verified that your computer, including Windows, is working properly after using Morvane. ";
 
-} // namespace
+}  // namespace
 
 void DeleteAfterFile(const Context& ctx, AfterFileList& list)
 {
@@ -98,22 +98,17 @@ void DeleteSafetyFiles(const Context& ctx)
     const State& s = ctx.state;
 
     // The patterns also find other names with these extensions; only the eight names below are deleted.
-    const bool found = CountFiles(ctx.fs, s.BootDrive + "\\*.QRV") > 0
-        || CountFiles(ctx.fs, s.BootDrive + "\\*.MIS") > 0 || CountFiles(ctx.fs, s.WinDir + "*.QRV") > 0
-        || CountFiles(ctx.fs, s.WinDir + "*.MIS") > 0;
+    const bool found = CountFiles(ctx.fs, s.BootDrive + "\\*.QRV") > 0 ||
+                       CountFiles(ctx.fs, s.BootDrive + "\\*.MIS") > 0 || CountFiles(ctx.fs, s.WinDir + "*.QRV") > 0 ||
+                       CountFiles(ctx.fs, s.WinDir + "*.MIS") > 0;
     ctx.prompts.beep();
     if (!found) {
         ctx.prompts.messageBox("No safety backup files found.", Buttons::Ok, Icon::Exclamation, "Error");
     } else if (AskYesNo(ctx.prompts, std::string(kSafetyWarning) + "\nProceed with file deletion")) {
-        const std::array<std::string, 8> files {
-            s.BootDrive + "\\AUTOEXEC.QRV",
-            s.BootDrive + "\\AUTOEXEC.MIS",
-            s.BootDrive + "\\CONFIG.QRV",
-            s.BootDrive + "\\CONFIG.MIS",
-            s.WinDir + "WIN.QRV",
-            s.WinDir + "WIN.MIS",
-            s.WinDir + "SYSTEM.QRV",
-            s.WinDir + "SYSTEM.MIS",
+        const std::array<std::string, 8> files{
+            s.BootDrive + "\\AUTOEXEC.QRV", s.BootDrive + "\\AUTOEXEC.MIS", s.BootDrive + "\\CONFIG.QRV",
+            s.BootDrive + "\\CONFIG.MIS",   s.WinDir + "WIN.QRV",           s.WinDir + "WIN.MIS",
+            s.WinDir + "SYSTEM.QRV",        s.WinDir + "SYSTEM.MIS",
         };
         for (const std::string& file : files) {
             if (ctx.fs.exists(file)) {
@@ -124,4 +119,4 @@ void DeleteSafetyFiles(const Context& ctx)
     UpdateSafetyPair(ctx);
 }
 
-} // namespace morvane
+}  // namespace morvane

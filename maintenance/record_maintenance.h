@@ -19,4 +19,4 @@ void DeleteBeforeFile(const Context& ctx);
 // CONFIG.SYS, WIN.INI and SYSTEM.INI.
 void DeleteSafetyFiles(const Context& ctx);
 
-} // namespace morvane
+}  // namespace morvane

@@ -20,7 +20,7 @@ TEST(QuickInstructions, ShowTheLinesWithTheMainWindowDisabledUntilOk)
     bool label2VisibleAtWait = false;
     int label2HeightAtWait = 0;
     bool panelVisibleAtWait = false;
-    std::array<Alignment, Panel::kLines + 1> alignmentAtWait {};
+    std::array<Alignment, Panel::kLines + 1> alignmentAtWait{};
     world.panel.onWait = [&](test::RecordingPanel& panel) {
         mainEnabledAtWait = world.main.enabled;
         label2VisibleAtWait = panel.label2Visible;
@@ -33,7 +33,7 @@ TEST(QuickInstructions, ShowTheLinesWithTheMainWindowDisabledUntilOk)
 
     ASSERT_EQ(world.panel.waits, 1);
     const auto& lines = world.panel.linesAtWait[0];
-    const std::array<std::string, 20> expected {
+    const std::array<std::string, 20> expected{
         "Quick Instructions",
         "",
         "1) Before installing a new program, run Morvane and select",
@@ -79,7 +79,7 @@ TEST(QuickInstructions, LeaveThePanelAsStartUpPreparesIt)
     EXPECT_FALSE(world.panel.visible);
     EXPECT_TRUE(world.panel.okVisible);
     EXPECT_TRUE(world.main.enabled);
-    EXPECT_EQ(world.main.hides, 0); // disabled, never hidden
+    EXPECT_EQ(world.main.hides, 0);  // disabled, never hidden
     EXPECT_TRUE(world.main.pairs.empty());
 }
 
@@ -100,7 +100,7 @@ TEST(Manual, OpensInTheEditorWhenTheDesktopAcceptsIt)
 
     ShowManual(world.ctx(), desktop, window);
 
-    EXPECT_EQ(desktop.opened, std::vector<std::string> {world.data("ZELK.TXT")});
+    EXPECT_EQ(desktop.opened, std::vector<std::string>{world.data("ZELK.TXT")});
     EXPECT_TRUE(window.shown.empty());
     EXPECT_TRUE(world.prompts.prompts().empty());
 }
@@ -116,8 +116,8 @@ TEST(Manual, FallsBackToTheWindowWithTheWholeText)
     ShowManual(world.ctx(), desktop, window);
 
     // The file is found in the letter case it has on disk, by the editor and by the window.
-    EXPECT_EQ(desktop.opened, std::vector<std::string> {world.data("zelk.txt")});
-    EXPECT_EQ(window.shown, std::vector<std::string> {"MORVANE\n\n  Contents\nlast line without an ending"});
+    EXPECT_EQ(desktop.opened, std::vector<std::string>{world.data("zelk.txt")});
+    EXPECT_EQ(window.shown, std::vector<std::string>{"MORVANE\n\n  Contents\nlast line without an ending"});
     EXPECT_TRUE(world.prompts.prompts().empty());
 }
 
@@ -133,7 +133,7 @@ TEST(Manual, AnEmptyManualGivesAnEmptyWindowAndAMissingOneNothing)
 
     writeFile(world.data("ZELK.TXT"), "");
     ShowManual(world.ctx(), desktop, window);
-    EXPECT_EQ(window.shown, std::vector<std::string> {""});
+    EXPECT_EQ(window.shown, std::vector<std::string>{""});
     EXPECT_TRUE(world.prompts.prompts().empty());
 }
 
@@ -144,7 +144,7 @@ TEST(MakerWebPage, OpensTheHomePageAndReportsTheDesktopsErrorCode)
     test::ScriptedPrompts prompts;
     test::ScriptedDesktop desktop;
     OpenMakerWebPage(desktop, prompts);
-    EXPECT_EQ(desktop.urls, std::vector<std::string> {"https://morvane.example.org/"});
+    EXPECT_EQ(desktop.urls, std::vector<std::string>{"https://morvane.example.org/"});
     EXPECT_TRUE(prompts.prompts().empty());
 
     desktop.urlError = 3;
@@ -156,5 +156,5 @@ TEST(MakerWebPage, OpensTheHomePageAndReportsTheDesktopsErrorCode)
     EXPECT_EQ(desktop.urls.size(), 2u);
 }
 
-} // namespace
-} // namespace morvane
+}  // namespace
+}  // namespace morvane

@@ -25,7 +25,7 @@ using test::writeFile;
 
 Context withPanel(World& world, Panel& panel)
 {
-    return Context {world.state, *world.fs, world.prompts, panel, world.main, world.events};
+    return Context{world.state, *world.fs, world.prompts, panel, world.main, world.events};
 }
 
 // ---- Quick instructions in the real panel ----
@@ -36,10 +36,10 @@ void runQuickInstructions(bool closeFromFrame)
     Form3 form3(world.state);
     bool sawInstructions = false;
     whenShown("Form3", [&](QWidget* window) {
-        sawInstructions
-            = form3.label1(10)->text() == "6) If you decide you want to to delete a program, run QRV and select the"
-            && form3.label2()->isVisible() && form3.label2()->height() == Twips(400)
-            && (form3.label1(4)->alignment() & Qt::AlignLeft) && !world.main.enabled;
+        sawInstructions =
+            form3.label1(10)->text() == "6) If you decide you want to to delete a program, run QRV and select the" &&
+            form3.label2()->isVisible() && form3.label2()->height() == Twips(400) &&
+            (form3.label1(4)->alignment() & Qt::AlignLeft) && !world.main.enabled;
         if (closeFromFrame) {
             window->close();
         } else {
@@ -92,7 +92,7 @@ TEST(DocDisplayWindow, WithoutAnEditorTheManualOpensReadOnlyAndTheFocusStaysOnCl
     EXPECT_TRUE(text1->isReadOnly());
     EXPECT_EQ(doc.command1()->text(), "&Close");
     EXPECT_EQ(doc.command2()->text(), "&Print");
-    EXPECT_TRUE(world.main.enabled); // the manual does not disable the main window
+    EXPECT_TRUE(world.main.enabled);  // the manual does not disable the main window
 
     doc.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&doc));
@@ -103,12 +103,12 @@ TEST(DocDisplayWindow, WithoutAnEditorTheManualOpensReadOnlyAndTheFocusStaysOnCl
 
     clickButton(&doc, "Command2");
     ASSERT_EQ(printer.documents.size(), 1u);
-    EXPECT_EQ(printer.documents[0], (std::vector<std::string> {"MORVANE", "The manual."}));
+    EXPECT_EQ(printer.documents[0], (std::vector<std::string>{"MORVANE", "The manual."}));
 
     clickButton(&doc, "Command1");
     EXPECT_FALSE(doc.isVisible());
     EXPECT_TRUE(text1->toPlainText().isEmpty());
-    EXPECT_EQ(printer.documents.size(), 1u); // closing prints nothing
+    EXPECT_EQ(printer.documents.size(), 1u);  // closing prints nothing
 }
 
 TEST(DocDisplayWindow, AnEmptyManualGivesAnEmptyWindow)
@@ -166,7 +166,7 @@ TEST(AboutBoxWindow, ShowsNameVersionAndMakerWithTheMainWindowDisabledUntilOk)
 
     EXPECT_FALSE(about.isVisible());
     EXPECT_TRUE(world.main.enabled);
-    EXPECT_TRUE(desktop.urls.empty()); // Ok opens nothing
+    EXPECT_TRUE(desktop.urls.empty());  // Ok opens nothing
 }
 
 TEST(AboutBoxWindow, ClosingFromTheFrameEnablesTheMainWindow)
@@ -193,18 +193,18 @@ TEST(AboutBoxWindow, ClickingTheLinkOpensTheHomePageAndReportsAFailure)
     ASSERT_NE(link, nullptr);
 
     QTest::mouseClick(link, Qt::LeftButton);
-    EXPECT_EQ(desktop.urls, std::vector<std::string> {"https://morvane.example.org/"});
+    EXPECT_EQ(desktop.urls, std::vector<std::string>{"https://morvane.example.org/"});
     EXPECT_TRUE(world.prompts.prompts().empty());
 
     desktop.urlError = 4;
     QTest::mouseClick(link, Qt::LeftButton);
     ASSERT_EQ(world.prompts.messages().size(), 1u);
     EXPECT_EQ(world.prompts.messages()[0].text, "Unable to view file. Error 4");
-    EXPECT_TRUE(about.isVisible()); // the About window stays open
+    EXPECT_TRUE(about.isVisible());  // the About window stays open
     EXPECT_FALSE(world.main.enabled);
 
     about.close();
 }
 
-} // namespace
-} // namespace morvane
+}  // namespace
+}  // namespace morvane

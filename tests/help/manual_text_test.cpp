@@ -52,7 +52,7 @@ TEST(ManualText, IsPlainAsciiWithLinesOfAtMost78Characters)
 TEST(ManualText, ExplainsTheProgramsOwnMessages)
 {
     const std::string text = flowed(shippedManual());
-    const std::vector<std::string> messages {
+    const std::vector<std::string> messages{
         "already exists. You cannot create another BEFORE file until you have created an AFTER file for the "
         "program described in the existing BEFORE file.",
         "is not a valid drive designation.",
@@ -87,4 +87,4 @@ TEST(ManualText, ExplainsTheProgramsOwnMessages)
     }
 }
 
-} // namespace
+}  // namespace

@@ -72,7 +72,7 @@ public:
     }
 
     std::vector<std::string> removed;
-    std::set<std::string> failRemove; // file names whose deletion fails
+    std::set<std::string> failRemove;  // file names whose deletion fails
     bool failOpen = false;
 };
 
@@ -87,7 +87,7 @@ InjectingFileSystem& inject(World& world)
 std::string afterRecord(const std::string& program)
 {
     return crlf({program, "C", "\\NEWAPP\\", "*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*", "~NO CHANGE~",
-        "*END CONFIG*", "*WIN*", "~NO CHANGE~", "*END WIN*", "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"});
+                 "*END CONFIG*", "*WIN*", "~NO CHANGE~", "*END WIN*", "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"});
 }
 
 void expectQuestion(const Prompt& prompt, const std::string& text)
@@ -129,12 +129,12 @@ TEST(DeleteAfterFile, DeletesTheChosenRecordOfSeveralAndKeepsTheAfterPairsEnable
 
     DeleteAfterFile(world.ctx(), list);
 
-    EXPECT_EQ(list.prompts, std::vector<std::string> {"Select program to delete AFTER file for"});
-    EXPECT_EQ(list.shown, (std::vector<std::string> {"Alpha Writer", "Beta Paint"}));
+    EXPECT_EQ(list.prompts, std::vector<std::string>{"Select program to delete AFTER file for"});
+    EXPECT_EQ(list.shown, (std::vector<std::string>{"Alpha Writer", "Beta Paint"}));
     ASSERT_EQ(world.prompts.messages().size(), 1u);
     expectQuestion(world.prompts.messages()[0], "Delete AFTER file for Beta Paint? Are you sure?");
     EXPECT_FALSE(pathExists(world.data("AFTER2.DAT")));
-    EXPECT_EQ(readFile(world.data("AFTER1.DAT")), afterRecord("Alpha Writer")); // the other record untouched
+    EXPECT_EQ(readFile(world.data("AFTER1.DAT")), afterRecord("Alpha Writer"));  // the other record untouched
     expectAfterPairs(world.main, true);
     EXPECT_FALSE(world.main.pairs.contains(Pair::CreateBefore));
     EXPECT_TRUE(world.main.visible);
@@ -206,10 +206,10 @@ TEST(DeleteAfterFile, AnEntryWhoseNumberLeadsToAnotherRecordDeletesNeither)
 
     DeleteAfterFile(world.ctx(), list);
 
-    ASSERT_EQ(list.shown, (std::vector<std::string> {"Gamma Sheet", "Delta Mail"}));
+    ASSERT_EQ(list.shown, (std::vector<std::string>{"Gamma Sheet", "Delta Mail"}));
     ASSERT_EQ(world.prompts.messages().size(), 1u);
     EXPECT_NE(world.prompts.messages()[0].text.find("AFTER07.DAT"), std::string::npos);
-    EXPECT_EQ(world.prompts.messages()[0].buttons, Buttons::Ok); // no question was asked
+    EXPECT_EQ(world.prompts.messages()[0].buttons, Buttons::Ok);  // no question was asked
     EXPECT_EQ(readFile(world.data("AFTER07.DAT")), afterRecord("Gamma Sheet"));
     EXPECT_EQ(readFile(world.data("AFTER7.DAT")), afterRecord("Delta Mail"));
     EXPECT_TRUE(world.main.visible);
@@ -222,7 +222,7 @@ TEST(DeleteAfterFile, ARecordThatCannotBeReadAnyMoreIsOfferedAsCorrupted)
     writeFile(world.data("AFTER1.DAT"), afterRecord("Alpha Writer"));
     ScriptedAfterFileList list;
     list.choices.push_back(0);
-    list.onShow = [&fs] { fs.failOpen = true; }; // readable for the selection, unreadable afterwards
+    list.onShow = [&fs] { fs.failOpen = true; };  // readable for the selection, unreadable afterwards
     world.prompts.answer(Answer::Yes);
 
     DeleteAfterFile(world.ctx(), list);
@@ -247,9 +247,9 @@ TEST(DeleteAfterFile, AFailedDeletionIsReportedAndThePairsFollowTheDisk)
 
     ASSERT_EQ(world.prompts.messages().size(), 2u);
     expectError(world.prompts.messages()[1],
-        "Unable to delete " + world.data("AFTER1.DAT") + ": " + std::strerror(EACCES) + ".");
+                "Unable to delete " + world.data("AFTER1.DAT") + ": " + std::strerror(EACCES) + ".");
     EXPECT_TRUE(pathExists(world.data("AFTER1.DAT")));
-    expectAfterPairs(world.main, true); // the record is still there
+    expectAfterPairs(world.main, true);  // the record is still there
     EXPECT_TRUE(world.main.visible);
 }
 
@@ -275,7 +275,7 @@ TEST(DeleteBeforeFile, AsksWithTheProgramNameAndDeletesOnYes)
     expectQuestion(world.prompts.messages()[0], "Delete BEFORE file for Word Processor? Are you sure?");
     EXPECT_FALSE(pathExists(world.data("BEFORE.DAT")));
     expectBeforePairs(world.main, false);
-    EXPECT_EQ(world.main.hides, 0); // the main window stays visible throughout
+    EXPECT_EQ(world.main.hides, 0);  // the main window stays visible throughout
 }
 
 TEST(DeleteBeforeFile, NoKeepsTheFileAndThePairs)
@@ -334,18 +334,18 @@ TEST(DeleteBeforeFile, AFailedDeletionIsReportedAndThePairsSayTheFileIsStillTher
 
     ASSERT_EQ(world.prompts.messages().size(), 2u);
     expectError(world.prompts.messages()[1],
-        "Unable to delete " + world.data("BEFORE.DAT") + ": " + std::strerror(EACCES) + ".");
+                "Unable to delete " + world.data("BEFORE.DAT") + ": " + std::strerror(EACCES) + ".");
     EXPECT_TRUE(pathExists(world.data("BEFORE.DAT")));
     expectBeforePairs(world.main, true);
 }
 
 // ---- Delete safety backup files ----
 
-const std::string kSafetyQuestion
-    = "You are about to delete safety files used to reconstruct AUTOEXEC.BAT, CONFIG.SYS, WIN.INI, and SYSTEM.INI "
-      "files after Morvane has modified them while deleting a program from your disk. You should do this only after "
-      "you have verified that your computer, including Windows, is working properly after using Morvane. \n"
-      "Proceed with file deletion?";
+const std::string kSafetyQuestion =
+    "You are about to delete safety files used to reconstruct AUTOEXEC.BAT, CONFIG.SYS, WIN.INI, and SYSTEM.INI "
+    "files after Morvane has modified them while deleting a program from your disk. You should do this only after "
+    "you have verified that your computer, including Windows, is working properly after using Morvane. \n"
+    "Proceed with file deletion?";
 
 void expectBeepThenQuestion(const test::ScriptedPrompts& prompts)
 {
@@ -359,10 +359,10 @@ TEST(DeleteSafetyFiles, DeletesTheEightNamesInOrderAndNothingElse)
     World world;
     InjectingFileSystem& fs = inject(world);
     for (const char* name : {"C:\\AUTOEXEC.QRV", "C:\\AUTOEXEC.MIS", "C:\\CONFIG.QRV", "C:\\CONFIG.MIS",
-             "C:\\WINDOWS\\WIN.QRV", "C:\\WINDOWS\\WIN.MIS", "C:\\WINDOWS\\SYSTEM.QRV"}) {
+                             "C:\\WINDOWS\\WIN.QRV", "C:\\WINDOWS\\WIN.MIS", "C:\\WINDOWS\\SYSTEM.QRV"}) {
         writeFile(world.host(name), crlf({"X=1"}));
     }
-    writeFile(world.host("C:\\WINDOWS\\system.mis"), crlf({"X=1"})); // found whatever its letter case
+    writeFile(world.host("C:\\WINDOWS\\system.mis"), crlf({"X=1"}));  // found whatever its letter case
     writeFile(world.host("C:\\OLD.MIS"), "keep");
     writeFile(world.host("C:\\WINDOWS\\OLD.QRV"), "keep");
     writeFile(world.host("C:\\AUTOEXEC.BAT"), crlf({"ECHO OFF"}));
@@ -371,17 +371,17 @@ TEST(DeleteSafetyFiles, DeletesTheEightNamesInOrderAndNothingElse)
     DeleteSafetyFiles(world.ctx());
 
     expectBeepThenQuestion(world.prompts);
-    EXPECT_EQ(fs.removed,
-        (std::vector<std::string> {"C:\\AUTOEXEC.QRV", "C:\\AUTOEXEC.MIS", "C:\\CONFIG.QRV", "C:\\CONFIG.MIS",
-            "C:\\WINDOWS\\WIN.QRV", "C:\\WINDOWS\\WIN.MIS", "C:\\WINDOWS\\SYSTEM.QRV", "C:\\WINDOWS\\SYSTEM.MIS"}));
+    EXPECT_EQ(fs.removed, (std::vector<std::string>{"C:\\AUTOEXEC.QRV", "C:\\AUTOEXEC.MIS", "C:\\CONFIG.QRV",
+                                                    "C:\\CONFIG.MIS", "C:\\WINDOWS\\WIN.QRV", "C:\\WINDOWS\\WIN.MIS",
+                                                    "C:\\WINDOWS\\SYSTEM.QRV", "C:\\WINDOWS\\SYSTEM.MIS"}));
     for (const char* name :
-        {"C:\\AUTOEXEC.QRV", "C:\\CONFIG.MIS", "C:\\WINDOWS\\SYSTEM.QRV", "C:\\WINDOWS\\system.mis"}) {
+         {"C:\\AUTOEXEC.QRV", "C:\\CONFIG.MIS", "C:\\WINDOWS\\SYSTEM.QRV", "C:\\WINDOWS\\system.mis"}) {
         EXPECT_FALSE(pathExists(world.host(name))) << name;
     }
     EXPECT_EQ(readFile(world.host("C:\\OLD.MIS")), "keep");
     EXPECT_EQ(readFile(world.host("C:\\WINDOWS\\OLD.QRV")), "keep");
     EXPECT_EQ(readFile(world.host("C:\\AUTOEXEC.BAT")), crlf({"ECHO OFF"}));
-    EXPECT_EQ(world.main.pairs, (std::map<Pair, bool> {{Pair::DeleteSafety, false}}));
+    EXPECT_EQ(world.main.pairs, (std::map<Pair, bool>{{Pair::DeleteSafety, false}}));
     EXPECT_TRUE(world.main.visible);
     EXPECT_EQ(world.main.hides, 1);
 }
@@ -396,7 +396,7 @@ TEST(DeleteSafetyFiles, OnlyAMissingLineFileIsAskedForDeletedAndThePairEndsDisab
 
     expectBeepThenQuestion(world.prompts);
     EXPECT_FALSE(pathExists(world.host("C:\\AUTOEXEC.MIS")));
-    EXPECT_EQ(world.main.pairs, (std::map<Pair, bool> {{Pair::DeleteSafety, false}}));
+    EXPECT_EQ(world.main.pairs, (std::map<Pair, bool>{{Pair::DeleteSafety, false}}));
 }
 
 TEST(DeleteSafetyFiles, AStrangerInTheWindowsDirectoryIsAskedAboutButNotDeleted)
@@ -411,7 +411,7 @@ TEST(DeleteSafetyFiles, AStrangerInTheWindowsDirectoryIsAskedAboutButNotDeleted)
     expectBeepThenQuestion(world.prompts);
     EXPECT_TRUE(fs.removed.empty());
     EXPECT_EQ(readFile(world.host("C:\\WINDOWS\\OLD.QRV")), "keep");
-    EXPECT_EQ(world.main.pairs, (std::map<Pair, bool> {{Pair::DeleteSafety, false}}));
+    EXPECT_EQ(world.main.pairs, (std::map<Pair, bool>{{Pair::DeleteSafety, false}}));
 }
 
 TEST(DeleteSafetyFiles, NothingFoundBeepsFirstThenSaysSo)
@@ -423,7 +423,7 @@ TEST(DeleteSafetyFiles, NothingFoundBeepsFirstThenSaysSo)
     ASSERT_EQ(world.prompts.prompts().size(), 2u);
     EXPECT_EQ(world.prompts.prompts()[0].kind, Prompt::Kind::Beep);
     expectError(world.prompts.prompts()[1], "No safety backup files found.");
-    EXPECT_EQ(world.main.pairs, (std::map<Pair, bool> {{Pair::DeleteSafety, false}}));
+    EXPECT_EQ(world.main.pairs, (std::map<Pair, bool>{{Pair::DeleteSafety, false}}));
     EXPECT_TRUE(world.main.visible);
 }
 
@@ -437,7 +437,7 @@ TEST(DeleteSafetyFiles, NoKeepsEverythingAndThePairFollowsTheSafetyCopies)
 
     expectBeepThenQuestion(world.prompts);
     EXPECT_EQ(readFile(world.host("C:\\WINDOWS\\WIN.QRV")), crlf({"[windows]"}));
-    EXPECT_EQ(world.main.pairs, (std::map<Pair, bool> {{Pair::DeleteSafety, true}}));
+    EXPECT_EQ(world.main.pairs, (std::map<Pair, bool>{{Pair::DeleteSafety, true}}));
     EXPECT_TRUE(world.main.visible);
 }
 
@@ -453,13 +453,13 @@ TEST(DeleteSafetyFiles, AFailedDeletionIsReportedAndTheOthersStillGo)
     DeleteSafetyFiles(world.ctx());
 
     ASSERT_EQ(world.prompts.messages().size(), 2u);
-    expectError(
-        world.prompts.messages()[1], std::string("Unable to delete C:\\CONFIG.QRV: ") + std::strerror(EACCES) + ".");
+    expectError(world.prompts.messages()[1],
+                std::string("Unable to delete C:\\CONFIG.QRV: ") + std::strerror(EACCES) + ".");
     EXPECT_TRUE(pathExists(world.host("C:\\CONFIG.QRV")));
     EXPECT_FALSE(pathExists(world.host("C:\\WINDOWS\\WIN.QRV")));
-    EXPECT_EQ(world.main.pairs, (std::map<Pair, bool> {{Pair::DeleteSafety, true}})); // CONFIG.QRV is left
+    EXPECT_EQ(world.main.pairs, (std::map<Pair, bool>{{Pair::DeleteSafety, true}}));  // CONFIG.QRV is left
     EXPECT_TRUE(world.main.visible);
 }
 
-} // namespace
-} // namespace morvane
+}  // namespace
+}  // namespace morvane

@@ -39,9 +39,9 @@ TEST(DeleteAfterFileWindow, DeletesTheRecordPickedInTheSelectionWindow)
     DeleteAfterFile(world.ctx(), form);
 
     EXPECT_EQ(prompt, "Select program to delete AFTER file for");
-    EXPECT_EQ(offered, (QStringList {"Alpha Writer", "Beta Paint"}));
-    EXPECT_EQ(
-        world.prompts.messageTexts(), std::vector<std::string> {"Delete AFTER file for Beta Paint? Are you sure?"});
+    EXPECT_EQ(offered, (QStringList{"Alpha Writer", "Beta Paint"}));
+    EXPECT_EQ(world.prompts.messageTexts(),
+              std::vector<std::string>{"Delete AFTER file for Beta Paint? Are you sure?"});
     EXPECT_FALSE(pathExists(world.data("AFTER2.DAT")));
     EXPECT_TRUE(pathExists(world.data("AFTER1.DAT")));
     EXPECT_FALSE(form.isVisible());
@@ -49,5 +49,5 @@ TEST(DeleteAfterFileWindow, DeletesTheRecordPickedInTheSelectionWindow)
     EXPECT_TRUE(world.main.pairEnabled(Pair::DeleteAfter));
 }
 
-} // namespace
-} // namespace morvane
+}  // namespace
+}  // namespace morvane
