@@ -24,12 +24,12 @@ std::optional<std::string> readProgramName(const FileSystem& fs, const std::stri
     return line;
 }
 
-// Deletes a file and says so when that fails. True when the file is gone.
-bool deleteReported(const Context& ctx, const std::string& path)
+// Deletes a file; a failure is reported with the file's name and the system's reason.
+void deleteReported(const Context& ctx, const std::string& path)
 {
     const Status removed = ctx.fs.removeFile(path);
     if (removed) {
-        return true;
+        return;
     }
     std::string text = "Unable to delete " + path;
     if (!removed.error().reason.empty()) {
@@ -37,7 +37,6 @@ bool deleteReported(const Context& ctx, const std::string& path)
     }
     text += ".";
     ctx.prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, "Error");
-    return false;
 }
 
 constexpr const char* kSafetyWarning =
