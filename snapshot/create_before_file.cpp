@@ -118,8 +118,7 @@ class BeforeFileRun {
 public:
     BeforeFileRun(const Context& ctx, std::unique_ptr<LineWriter> out, std::string path)
         : m_ctx(ctx), m_out(std::move(out)), m_path(std::move(path))
-    {
-    }
+    {}
 
     // Records the drives and the system files, then closes the file. False when the command was abandoned:
     // the file is deleted by then and the user has been told why.
@@ -187,7 +186,8 @@ bool BeforeFileRun::recordDrive(char letter)
     state.MsgText = std::string(1, letter);
     while (!DriveReadable(m_ctx.fs, letter)) {
         const Answer answer = m_ctx.prompts.messageBox(
-            "Drive " + state.MsgText + " is not ready to read. Fix and click on Ok, or select Cancel to abort operation.",
+            "Drive " + state.MsgText +
+                " is not ready to read. Fix and click on Ok, or select Cancel to abort operation.",
             Buttons::OkCancel, Icon::Exclamation, kErrorTitle);
         if (answer == Answer::Cancel) {
             abandon();

@@ -145,8 +145,8 @@ Options parse(int argc, char** argv)
     }
     o.runs = std::max(o.runs, 1);
     if (o.tree.empty()) {
-        o.tree = "/tmp/morvane-bench/tree-" + std::to_string(o.spec.directories) + "-" +
-                 std::to_string(o.spec.files) + "-" + std::to_string(o.spec.seed);
+        o.tree = "/tmp/morvane-bench/tree-" + std::to_string(o.spec.directories) + "-" + std::to_string(o.spec.files) +
+                 "-" + std::to_string(o.spec.seed);
     }
     while (o.tree.size() > 1 && o.tree.back() == '/') {
         o.tree.pop_back();

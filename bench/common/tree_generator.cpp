@@ -61,15 +61,15 @@ std::string upper(std::string_view s)
 // Names a scan leaves out of BEFORE.DAT; the generator never makes them, so every generated file is listed.
 bool recordName(const std::string& upperName)
 {
-    return upperName == "BEFORE.DAT" ||
-           (upperName.rfind("AFTER", 0) == 0 && upperName.size() >= 4 &&
-            upperName.compare(upperName.size() - 4, 4, ".DAT") == 0);
+    return upperName == "BEFORE.DAT" || (upperName.rfind("AFTER", 0) == 0 && upperName.size() >= 4 &&
+                                         upperName.compare(upperName.size() - 4, 4, ".DAT") == 0);
 }
 
 std::string randomName(Rng& rng)
 {
     static constexpr char kFirst[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    static constexpr char kInner[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnop_- .";
+    static constexpr char kInner[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnop_- .";
     static constexpr char kExt[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     constexpr std::size_t nFirst = sizeof kFirst - 1;
     constexpr std::size_t nInner = sizeof kInner - 1;
@@ -295,7 +295,7 @@ bool TreeMatches(const std::string& root, const TreeSpec& spec)
     std::ifstream marker(markerPath(root), std::ios::binary);
     std::stringstream text;
     text << marker.rdbuf();
-    struct stat st{};
+    struct stat st {};
     return marker && text.str() == markerText(spec) && stat(root.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -340,9 +340,9 @@ Addition AddToTree(const std::string& root, const TreeLayout& layout, std::size_
 
     for (std::size_t d = 0; d < directories; ++d) {
         // Half the new folders nest in a folder the installation made, as a program's folder tree does.
-        const std::string parent =
-            !added.directories.empty() && rng.chance(50) ? added.directories[rng.below(added.directories.size())]
-                                                         : existingFolder();
+        const std::string parent = !added.directories.empty() && rng.chance(50)
+                                       ? added.directories[rng.below(added.directories.size())]
+                                       : existingFolder();
         std::string path = parent + freshIn(parent) + "/";
         makeDir(root + "/" + path.substr(0, path.size() - 1));
         added.directories.push_back(std::move(path));

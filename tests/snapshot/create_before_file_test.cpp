@@ -121,11 +121,27 @@ TEST(CreateBeforeFile, RecordsARealisticDriveByteForByte)
     // Directories longest first in the exchange sort's order; then each one's files in listing order, hidden,
     // system, read-only files and the link included, the record files left out.
     EXPECT_EQ(readFile(world.data("BEFORE.DAT")),
-              record({{"Acme Writer 2.0", "C", "\\WINDOWS\\SYSTEM\\", "\\APPS\\.cache\\", "\\WINDOWS\\", "\\APPS\\",
-                       "\\", "\\WINDOWS\\SYSTEM\\after.dat", "\\WINDOWS\\SYSTEM\\USER.EXE", "\\APPS\\.cache\\x.bin",
-                       "\\WINDOWS\\link-to-system", "\\WINDOWS\\SYSTEM.INI", "\\WINDOWS\\WIN.INI",
-                       "\\APPS\\readme.txt", "\\.bashrc", "\\AFTER7.TXT", "\\AUTOEXEC.BAT", "\\config.sys",
-                       "\\IO.SYS", "\\MSDOS.SYS", "\\MYAFTER.DAT"},
+              record({{"Acme Writer 2.0",
+                       "C",
+                       "\\WINDOWS\\SYSTEM\\",
+                       "\\APPS\\.cache\\",
+                       "\\WINDOWS\\",
+                       "\\APPS\\",
+                       "\\",
+                       "\\WINDOWS\\SYSTEM\\after.dat",
+                       "\\WINDOWS\\SYSTEM\\USER.EXE",
+                       "\\APPS\\.cache\\x.bin",
+                       "\\WINDOWS\\link-to-system",
+                       "\\WINDOWS\\SYSTEM.INI",
+                       "\\WINDOWS\\WIN.INI",
+                       "\\APPS\\readme.txt",
+                       "\\.bashrc",
+                       "\\AFTER7.TXT",
+                       "\\AUTOEXEC.BAT",
+                       "\\config.sys",
+                       "\\IO.SYS",
+                       "\\MSDOS.SYS",
+                       "\\MYAFTER.DAT"},
                       {"*AUTOEXEC*", "@ECHO OFF", "PATH C:\\DOS", "*END AUTOEXEC*", "*CONFIG*", "FILES=30",
                        "BUFFERS=20", "*END CONFIG*", "*WIN*", "[windows]", "load=", "*END WIN*", "*SYSTEM*", "[boot]",
                        "shell=progman.exe", "*END SYSTEM*"}}));
@@ -334,8 +350,7 @@ void takeDriveDOffline(HookedFileSystem& fs, int times)
     };
 }
 
-const std::string kNotReady =
-    "Drive D is not ready to read. Fix and click on Ok, or select Cancel to abort operation.";
+const std::string kNotReady = "Drive D is not ready to read. Fix and click on Ok, or select Cancel to abort operation.";
 
 TEST(CreateBeforeFile, ADriveThatIsNotReadyIsAskedForUntilItIs)
 {
@@ -356,8 +371,7 @@ TEST(CreateBeforeFile, ADriveThatIsNotReadyIsAskedForUntilItIs)
         EXPECT_EQ(m.icon, Icon::Exclamation);
         EXPECT_EQ(m.title, "Error");
     }
-    EXPECT_EQ(readFile(world.data("BEFORE.DAT")),
-              record({{"P", "C", "\\WINDOWS\\", "\\", "D", "\\"}, kNoSystemFiles}));
+    EXPECT_EQ(readFile(world.data("BEFORE.DAT")), record({{"P", "C", "\\WINDOWS\\", "\\", "D", "\\"}, kNoSystemFiles}));
     expectBeforePairsSwitched(world);
 }
 
@@ -494,7 +508,9 @@ TEST(CreateBeforeFile, NamesPassedOverAreCountedOverAllDrivesAndSaidOnceAtTheEnd
 {
     World world;
     writeFile(world.drive('C') + "/odd\\name", "");
-    makeDirs(world.drive('C') + "/bad\x01" "dir");
+    makeDirs(world.drive('C') +
+             "/bad\x01"
+             "dir");
     writeFile(world.drive('C') + "/ok.txt", "");
     WatchingPrompts prompts;
     bool pairsSwitchedAtMessage = false;
@@ -508,8 +524,9 @@ TEST(CreateBeforeFile, NamesPassedOverAreCountedOverAllDrivesAndSaidOnceAtTheEnd
     EXPECT_EQ(readFile(world.data("BEFORE.DAT")), record({{"P"}, block, block, kNoSystemFiles}));
     const auto messages = prompts.messages();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "4 file or directory names were passed over because a Windows path cannot express "
-                                "them (they hold a backslash or a control character).");
+    EXPECT_EQ(messages[0].text,
+              "4 file or directory names were passed over because a Windows path cannot express "
+              "them (they hold a backslash or a control character).");
     EXPECT_EQ(messages[0].icon, Icon::Information);
     EXPECT_EQ(messages[0].title, "Morvane");
     EXPECT_TRUE(pairsSwitchedAtMessage);

@@ -61,8 +61,8 @@ TEST(ReadDirectoryTree, ListsBreadthFirstWithoutTheDriveAndSortsLongestFirst)
 TEST(ReadDirectoryTree, KeepsEachDirectorysChildrenTogetherInThePlatformsOrder)
 {
     World world({'C', 'D'});
-    for (const char* dir : {"D:\\b", "D:\\A", "D:\\_z", "D:\\a1", "D:\\.hid", "D:\\ab", "D:\\AB", "D:\\b\\2",
-                            "D:\\b\\1", "D:\\A\\q"}) {
+    for (const char* dir :
+         {"D:\\b", "D:\\A", "D:\\_z", "D:\\a1", "D:\\.hid", "D:\\ab", "D:\\AB", "D:\\b\\2", "D:\\b\\1", "D:\\A\\q"}) {
         makeDirs(world.host(dir));
     }
     // A link to a directory is a file to the scan: never listed as a directory, never descended into.
@@ -72,8 +72,8 @@ TEST(ReadDirectoryTree, KeepsEachDirectorysChildrenTogetherInThePlatformsOrder)
     ASSERT_TRUE(ReadDirectoryTree(world.ctx(), "D:\\").ok());
     // Sorted by upper-case form (".", letters, "_"), equal forms in byte order ("AB" before "ab"); the groups
     // of the second level follow their parents' order: A's child before b's.
-    EXPECT_EQ(entries(world.state), (Strings{"\\", "\\.hid\\", "\\A\\", "\\a1\\", "\\AB\\", "\\ab\\", "\\b\\",
-                                             "\\_z\\", "\\A\\q\\", "\\b\\1\\", "\\b\\2\\"}));
+    EXPECT_EQ(entries(world.state), (Strings{"\\", "\\.hid\\", "\\A\\", "\\a1\\", "\\AB\\", "\\ab\\", "\\b\\", "\\_z\\",
+                                             "\\A\\q\\", "\\b\\1\\", "\\b\\2\\"}));
 }
 
 TEST(ReadDirectoryTree, AnEmptyDriveAddsTheRootAlone)
@@ -348,8 +348,9 @@ TEST(ReportSkippedNames, SaysHowManyNamesWerePassedOverAndNothingWhenNone)
     ReportSkippedNames(prompts, 3);
     ASSERT_EQ(prompts.messages().size(), 1u);
     const ScriptedPrompts::Prompt shown = prompts.messages()[0];
-    EXPECT_EQ(shown.text, "3 file or directory names were passed over because a Windows path cannot express them "
-                          "(they hold a backslash or a control character).");
+    EXPECT_EQ(shown.text,
+              "3 file or directory names were passed over because a Windows path cannot express them "
+              "(they hold a backslash or a control character).");
     EXPECT_EQ(shown.buttons, Buttons::Ok);
     EXPECT_EQ(shown.icon, Icon::Information);
     EXPECT_EQ(shown.title, "Morvane");
