@@ -13,121 +13,93 @@ namespace {
 
 using test::crlf;
 using test::pathExists;
-using test::readFile;
-using test::ScriptedAfterFileList;
-using test::World;
-using test::writeFile;
 using Kind = test::ScriptedPrompts::Prompt::Kind;
+using Names = std::vector<std::string>;
 
-const char* const kCorrupted2 =
-    "The AFTER file AFTER2.DAT appears to be corrupted. It is useless and is interferring with ZELK operations. "
-    "It will now be deleted.";
+const char* const kCorrupted2 = "The AFTER file AFTER2.DAT appears to be corrupted. It is useless and is interferring "
+                                "with ZELK operations. It will now be deleted.";
 
-// A layer that cannot delete or open the files named.
-class FailingFileSystem : public FileSystem {
+std::string NotANumber(const std::string& name)
+{
+    return "The record " + name + " cannot be opened: its name does not carry the number of an AFTER file.";
+}
+
+// A layer that cannot delete AFTER2.DAT.
+class UndeletingFileSystem : public FileSystem {
 public:
     using FileSystem::FileSystem;
     Status removeFile(std::string_view path) override
     {
-        if (path.ends_with(failRemove)) {
-            return errorFromErrno(std::string(path), EACCES);
-        }
-        return FileSystem::removeFile(path);
+        return path.ends_with("AFTER2.DAT") ? errorFromErrno(std::string(path), EACCES) : FileSystem::removeFile(path);
     }
-    Result<std::unique_ptr<LineReader>> openForReading(std::string_view path) const override
-    {
-        if (!failOpen.empty() && path.ends_with(failOpen)) {
-            return errorFromErrno(std::string(path), EACCES);
-        }
-        return FileSystem::openForReading(path);
-    }
-    std::string failRemove = "\x01";
-    std::string failOpen;
 };
 
 class SelectAfterFileTest : public ::testing::Test {
 protected:
-    void record(const std::string& name, std::string_view bytes) { writeFile(world.data(name), bytes); }
-    void select() { SelectAfterFile(world.ctx(), list, selection); }
+    void record(const std::string& name, std::string_view bytes) { test::writeFile(world.data(name), bytes); }
+    void select(std::initializer_list<int> choices)
+    {
+        list.choices = choices;
+        SelectAfterFile(world.ctx(), list, selection);
+    }
+    std::optional<std::string> chosenPath() { return ChosenAfterFilePath(world.ctx(), selection); }
 
-    World world;
-    ScriptedAfterFileList list;
+    test::World world;
+    test::ScriptedAfterFileList list;
     AfterSelection selection;
 };
 
-TEST_F(SelectAfterFileTest, OneRecordIsOfferedAndItsFileIsTheChosenPath)
+TEST_F(SelectAfterFileTest, OneRecordIsOfferedThenTakenOrCancelled)
 {
-    record("AFTER1.DAT", crlf({"Word Wizard", "C", "*AUTOEXEC*"}));
-    list.choices = {0};
-    select();
-
-    ASSERT_EQ(list.shown.size(), 1u);
-    EXPECT_EQ(list.shown[0], std::vector<std::string>{"Word Wizard"});
+    record("AFTER1.DAT", crlf({"Word Wizard", "C"}));
+    select({0});
+    EXPECT_EQ(list.shown, (std::vector<Names>{{"Word Wizard"}}));
+    EXPECT_EQ(selection.AfterNames, (Names{world.data("AFTER*.DAT"), "Word Wizard", ""}));
     EXPECT_EQ(selection.AfterCount, 1);
     EXPECT_EQ(selection.ChosenEntry, 0);
-    EXPECT_FALSE(selection.nothingChosen());
-    EXPECT_EQ(selection.AfterNames, (std::vector<std::string>{world.data("AFTER*.DAT"), "Word Wizard", ""}));
-    EXPECT_EQ(selection.AfterNumbers.at(1), 1);
-    EXPECT_EQ(ChosenAfterFilePath(world.ctx(), selection), world.data("AFTER1.DAT"));
-    EXPECT_TRUE(world.prompts.prompts().empty());
-}
+    EXPECT_EQ(chosenPath(), world.data("AFTER1.DAT"));
 
-TEST_F(SelectAfterFileTest, CancelIsNothingChosen)
-{
-    record("AFTER1.DAT", crlf({"Word Wizard"}));
-    list.choices = {-1};
-    select();
-    EXPECT_EQ(selection.ChosenEntry, -1);
+    select({-1});
     EXPECT_TRUE(selection.nothingChosen());
-    EXPECT_EQ(ChosenAfterFilePath(world.ctx(), selection), std::nullopt);
+    EXPECT_EQ(chosenPath(), std::nullopt);
     EXPECT_TRUE(world.prompts.prompts().empty());
-    EXPECT_TRUE(pathExists(world.data("AFTER1.DAT")));
 }
 
-TEST_F(SelectAfterFileTest, NoRecordsBeepsAndSaysSoWithoutShowingTheList)
+TEST_F(SelectAfterFileTest, NoRecordsBeepsAndSaysSoWithoutAList)
 {
     record("BEFORE.DAT", crlf({"Pending"}));
-    select();
+    select({});
     const auto& prompts = world.prompts.prompts();
     ASSERT_EQ(prompts.size(), 2u);
     EXPECT_EQ(prompts[0].kind, Kind::Beep);
     EXPECT_EQ(prompts[1].text, "No AFTER files found.");
     EXPECT_EQ(prompts[1].title, "Error");
     EXPECT_EQ(prompts[1].icon, Icon::Exclamation);
-    EXPECT_EQ(prompts[1].buttons, Buttons::Ok);
     EXPECT_TRUE(list.shown.empty());
-    EXPECT_EQ(selection.AfterCount, 0);
-    EXPECT_EQ(selection.ChosenEntry, 0);
-    EXPECT_TRUE(selection.nothingChosen());
+    EXPECT_EQ(selection.ChosenEntry, selection.AfterCount);
 }
 
-TEST_F(SelectAfterFileTest, EmptyRecordAmongThreeIsReportedDeletedAndTheOthersOffered)
+TEST_F(SelectAfterFileTest, EmptySecondOfThreeIsReportedDeletedAndTheOthersOffered)
 {
     record("AFTER1.DAT", crlf({"Alpha"}));
     record("AFTER2.DAT", "");
     record("AFTER3.DAT", crlf({"Gamma"}));
-    list.choices = {1};
-    select();
-
+    select({1});
     const auto messages = world.prompts.messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, kCorrupted2);
     EXPECT_EQ(messages[0].title, "ATTENTION");
     EXPECT_EQ(messages[0].icon, Icon::Exclamation);
     EXPECT_FALSE(pathExists(world.data("AFTER2.DAT")));
-    EXPECT_EQ(readFile(world.data("AFTER1.DAT")), crlf({"Alpha"}));
-
-    ASSERT_EQ(list.shown.size(), 1u);
-    EXPECT_EQ(list.shown[0], (std::vector<std::string>{"Alpha", "Gamma"}));
-    EXPECT_EQ(selection.AfterCount, 2);
-    EXPECT_EQ(selection.AfterNumbers.at(2), 3);
-    EXPECT_EQ(ChosenAfterFilePath(world.ctx(), selection), world.data("AFTER3.DAT"));
+    EXPECT_TRUE(pathExists(world.data("AFTER1.DAT")));
+    EXPECT_EQ(list.shown, (std::vector<Names>{{"Alpha", "Gamma"}}));
+    EXPECT_EQ(chosenPath(), world.data("AFTER3.DAT"));
 }
 
 TEST_F(SelectAfterFileTest, SingleCorruptedRecordEndsWithNoAfterFilesFound)
 {
     record("AFTER2.DAT", "");
-    select();
+    select({});
     const auto& prompts = world.prompts.prompts();
     ASSERT_EQ(prompts.size(), 3u);
     EXPECT_EQ(prompts[0].text, kCorrupted2);
@@ -135,123 +107,63 @@ TEST_F(SelectAfterFileTest, SingleCorruptedRecordEndsWithNoAfterFilesFound)
     EXPECT_EQ(prompts[2].text, "No AFTER files found.");
     EXPECT_FALSE(pathExists(world.data("AFTER2.DAT")));
     EXPECT_TRUE(list.shown.empty());
-    EXPECT_TRUE(selection.nothingChosen());
-}
-
-TEST_F(SelectAfterFileTest, UnreadableRecordCountsAsCorrupted)
-{
-    DriveMap map;
-    map.set('C', world.drive('C'));
-    auto fs = std::make_unique<FailingFileSystem>(std::move(map));
-    fs->failOpen = "AFTER2.DAT";
-    world.fs = std::move(fs);
-    record("AFTER1.DAT", crlf({"Alpha"}));
-    record("AFTER2.DAT", crlf({"Beta"}));
-    list.choices = {0};
-    select();
-    EXPECT_EQ(world.prompts.messageTexts(), std::vector<std::string>{kCorrupted2});
-    EXPECT_FALSE(pathExists(world.data("AFTER2.DAT")));
-    EXPECT_EQ(list.shown.at(0), std::vector<std::string>{"Alpha"});
 }
 
 TEST_F(SelectAfterFileTest, CorruptedRecordThatCannotBeDeletedIsReportedOnceAndLeftOut)
 {
     DriveMap map;
     map.set('C', world.drive('C'));
-    auto fs = std::make_unique<FailingFileSystem>(std::move(map));
-    fs->failRemove = "AFTER2.DAT";
-    world.fs = std::move(fs);
+    world.fs = std::make_unique<UndeletingFileSystem>(std::move(map));
     record("AFTER1.DAT", crlf({"Alpha"}));
     record("AFTER2.DAT", "");
-    list.choices = {0};
-    select();
-
+    select({0});
     EXPECT_EQ(world.prompts.messageTexts(),
-              (std::vector<std::string>{kCorrupted2, "The AFTER file " + world.data("AFTER2.DAT") +
-                                                         " could not be deleted: Permission denied."}));
-    EXPECT_TRUE(pathExists(world.data("AFTER2.DAT")));
-    ASSERT_EQ(list.shown.size(), 1u);
-    EXPECT_EQ(list.shown[0], std::vector<std::string>{"Alpha"});
+              (Names{kCorrupted2, "The AFTER file " + world.data("AFTER2.DAT") +
+                                      " could not be deleted: Permission denied."}));
+    EXPECT_EQ(list.shown, (std::vector<Names>{{"Alpha"}}));
     EXPECT_EQ(selection.AfterCount, 1);
 }
 
-TEST_F(SelectAfterFileTest, EmptyFirstLineEndsTheListOffered)
+TEST_F(SelectAfterFileTest, ListingOrderTwinsAndAnEmptyFirstLineEndingTheList)
 {
-    record("AFTER1.DAT", crlf({"Alpha"}));
-    record("AFTER2.DAT", crlf({"", "C"}));
-    record("AFTER3.DAT", crlf({"Gamma"}));
-    list.choices = {0};
-    select();
-    EXPECT_TRUE(world.prompts.prompts().empty());
+    // The listing sorts by upper-case name, so AFTER10.DAT comes before AFTER9.DAT.
+    record("AFTER9.DAT", crlf({"Twin"}));
+    record("AFTER10.DAT", crlf({"Twin"}));
+    select({1});
+    EXPECT_EQ(list.shown.back(), (Names{"Twin", "Twin"}));
+    EXPECT_EQ(chosenPath(), world.data("AFTER9.DAT"));
+
+    record("AFTER11.DAT", crlf({"", "C"}));  // between AFTER10 and AFTER9
+    select({0});
+    EXPECT_EQ(list.shown.back(), Names{"Twin"});
     EXPECT_EQ(selection.AfterCount, 3);
-    EXPECT_EQ(list.shown.at(0), std::vector<std::string>{"Alpha"});
-    EXPECT_TRUE(pathExists(world.data("AFTER2.DAT")));
+    EXPECT_TRUE(pathExists(world.data("AFTER11.DAT")));
+    EXPECT_EQ(chosenPath(), world.data("AFTER10.DAT"));
 }
 
-TEST_F(SelectAfterFileTest, OrderIsTheListingsAndTwinNamesStayApart)
-{
-    // The listing sorts by upper-case name: AFTER10 comes before AFTER9.
-    record("AFTER9.DAT", crlf({"Same Name"}));
-    record("AFTER10.DAT", crlf({"Same Name"}));
-    list.choices = {1, 0};
-    select();
-    EXPECT_EQ(list.shown.at(0), (std::vector<std::string>{"Same Name", "Same Name"}));
-    EXPECT_EQ(selection.AfterNumbers.at(1), 10);
-    EXPECT_EQ(selection.AfterNumbers.at(2), 9);
-    EXPECT_EQ(ChosenAfterFilePath(world.ctx(), selection), world.data("AFTER9.DAT"));
-
-    select();
-    EXPECT_EQ(ChosenAfterFilePath(world.ctx(), selection), world.data("AFTER10.DAT"));
-}
-
-TEST_F(SelectAfterFileTest, NamesWithoutTheirNumberAreListedButNotOpened)
+TEST_F(SelectAfterFileTest, NamesThatDoNotCarryTheirNumberAreOfferedButNeverOpenAnotherRecord)
 {
     record("AFTER.DAT", crlf({"Plain"}));
     record("AFTER07.DAT", crlf({"Padded"}));
     record("AFTER7.DAT", crlf({"Seven"}));
-    record("AFTERX.DAT", crlf({"Lettered"}));
-    list.choices = {0, 1, 3};
-
-    select();  // AFTER.DAT, AFTER07.DAT, AFTER7.DAT, AFTERX.DAT
-    EXPECT_EQ(list.shown.at(0), (std::vector<std::string>{"Plain", "Padded", "Seven", "Lettered"}));
-    EXPECT_EQ(selection.AfterNumbers, (std::vector<long>{0, 0, 7, 7, 0, 0}));
-    EXPECT_EQ(ChosenAfterFilePath(world.ctx(), selection), std::nullopt);
-    select();
-    EXPECT_EQ(ChosenAfterFilePath(world.ctx(), selection), std::nullopt);  // never AFTER7.DAT
-    select();
-    EXPECT_EQ(ChosenAfterFilePath(world.ctx(), selection), std::nullopt);
+    record("after8.dat", crlf({"Lower"}));
+    select({0});
+    EXPECT_EQ(list.shown.back(), (Names{"Plain", "Padded", "Seven", "Lower"}));
+    EXPECT_EQ(selection.AfterNumbers, (std::vector<long>{0, 0, 7, 7, 8, 0}));
+    EXPECT_EQ(chosenPath(), std::nullopt);
+    selection.ChosenEntry = 1;
+    EXPECT_EQ(chosenPath(), std::nullopt);  // not AFTER7.DAT
+    selection.ChosenEntry = 3;
+    EXPECT_EQ(chosenPath(), world.data("after8.dat"));
+    std::remove(world.data("after8.dat").c_str());
+    EXPECT_EQ(chosenPath(), std::nullopt);
 
     const auto messages = world.prompts.messages();
-    ASSERT_EQ(messages.size(), 3u);
-    EXPECT_EQ(messages[0].text,
-              "The record AFTER.DAT cannot be opened: its name does not carry the number of an AFTER file.");
-    EXPECT_EQ(messages[1].text,
-              "The record AFTER07.DAT cannot be opened: its name does not carry the number of an AFTER file.");
-    EXPECT_EQ(messages[2].text,
-              "The record AFTERX.DAT cannot be opened: its name does not carry the number of an AFTER file.");
-    EXPECT_EQ(messages[0].title, "Error");
-    EXPECT_EQ(messages[0].icon, Icon::Exclamation);
-}
-
-TEST_F(SelectAfterFileTest, RecordGoneAfterTheSelectionCannotBeOpened)
-{
-    record("AFTER4.DAT", crlf({"Alpha"}));
-    list.choices = {0};
-    select();
-    std::remove(world.data("AFTER4.DAT").c_str());
-    EXPECT_EQ(ChosenAfterFilePath(world.ctx(), selection), std::nullopt);
     EXPECT_EQ(world.prompts.messageTexts(),
-              std::vector<std::string>{"Unable to read the AFTER file " + world.data("AFTER4.DAT") +
-                                       ": No such file or directory."});
-}
-
-TEST_F(SelectAfterFileTest, LowerCaseRecordNameOpensTheFileListed)
-{
-    record("after5.dat", crlf({"Lower"}));
-    list.choices = {0};
-    select();
-    EXPECT_EQ(selection.AfterNumbers.at(1), 5);
-    EXPECT_EQ(ChosenAfterFilePath(world.ctx(), selection), world.data("after5.dat"));
+              (Names{NotANumber("AFTER.DAT"), NotANumber("AFTER07.DAT"),
+                     "Unable to read the AFTER file " + world.data("after8.dat") + ": No such file or directory."}));
+    EXPECT_EQ(messages.at(0).title, "Error");
+    EXPECT_EQ(messages.at(0).icon, Icon::Exclamation);
 }
 
 }  // namespace
