@@ -1,17 +1,16 @@
-#include "report/report_form.h"
-
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QTest>
 
+#include "app/application.h"
 #include "core/qt_wait.h"
 #include "platform/qt_printer.h"
-#include "removal/after_file_list_form.h"
-#include "report/show_report.h"
 #include "tests/support/doubles.h"
 #include "tests/support/window_helpers.h"
 
@@ -71,41 +70,65 @@ void ExpectDesignState(QWidget* w)
     EXPECT_TRUE(Items(w).isEmpty());
 }
 
-// The real selection and report windows over a temporary world. The steps run one per wait of the report.
+// The whole program over a temporary drive C: and data folder. Display Report is started from the main window;
+// the program is picked in the real selection window, and the steps run one per wait of the report.
 class ReportFormTest : public ::testing::Test {
 protected:
     ReportFormTest()
     {
-        test::writeFile(world.data("AFTER1.DAT"),
+        test::makeDirs(tmp / "c/WINDOWS");
+        test::writeFile(tmp / "data/AFTER1.DAT",
                         test::crlf({"Word Wizard", "C", "\\WW\\", "\\WINDOWS\\WW.INI", "\\WINDOWS\\SYSTEM\\WW.DLL",
                                     "*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*", "~NO CHANGE~",
                                     "*END CONFIG*", "*WIN*", "[windows]", "*NEW WIN*", "[windows]", "run=ww.exe",
                                     "*END WIN*", "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"}));
+        record = test::readFile(tmp / "data/AFTER1.DAT");
     }
 
-    void run(std::vector<Step> steps, Printer& printer)
+    void start(Printer& printer)
+    {
+        DriveMap map;
+        map.set('C', tmp / "c");
+        app = std::make_unique<Application>(
+            Host{std::make_unique<FileSystem>(std::move(map)), tmp / "data/", "", prompts, desktop, printer});
+        app->load();
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            report = w->objectName() == "ReportForm" ? w : report;
+        }
+        ASSERT_NE(report, nullptr);
+    }
+
+    // Starts the command with `command` and works the report with `steps`.
+    void run(const std::function<void()>& command, std::vector<Step> steps)
     {
         m_steps = std::move(steps);
+        m_done = 0;
         test::whenShown("AfterFileListForm", [](QWidget* w) { clickButton(w, "Command1"); });
         next(0);
-        ShowReport(world.ctx(), selection, report, printer);
+        command();
         EXPECT_EQ(m_done, m_steps.size()) << "steps left undone";
-        EXPECT_FALSE(report.isVisible());
-        EXPECT_TRUE(world.main.visible);
+        EXPECT_FALSE(report->isVisible());
+        EXPECT_TRUE(app->mainForm().isVisible());
+        EXPECT_EQ(test::readFile(tmp / "data/AFTER1.DAT"), record);
+        EXPECT_TRUE(prompts.prompts().empty());
     }
+    void clickReportButton() { QTest::mouseClick(app->mainForm().button(9), Qt::LeftButton); }
 
-    test::World world;
-    AfterFileListForm selection{world.state};
-    ReportForm report{world.state};
+    test::TempDir tmp;
+    test::ScriptedPrompts prompts;
+    test::ScriptedDesktop desktop;
     test::RecordingPrinter printer;
+    std::unique_ptr<Application> app;
+    QWidget* report = nullptr;
+    std::string record;
 
 private:
     void next(std::size_t index)
     {
         if (index < m_steps.size()) {
-            test::when([this] { return report.isVisible() && DialogWaitActive() && !world.state.DialogDone; },
+            test::when([this] { return report->isVisible() && DialogWaitActive() && !app->state().DialogDone; },
                        [this, index] {
-                           m_steps[index](&report);
+                           m_steps[index](report);
                            m_done = index + 1;
                            next(index + 1);
                        });
@@ -117,9 +140,11 @@ private:
 
 TEST_F(ReportFormTest, DetailsFilesThenDirectoriesThenPrintThenOk)
 {
-    ExpectDesignState(&report);
-    run({[&](QWidget* w) {
-             EXPECT_FALSE(world.main.visible);
+    start(printer);
+    ExpectDesignState(report);
+    run([&] { clickReportButton(); },
+        {[&](QWidget* w) {
+             EXPECT_FALSE(app->mainForm().isVisible());
              EXPECT_EQ(w->windowTitle(), "Changes for Word Wizard");
              EXPECT_EQ(Text(w, "NumDirsLab"), "1");
              EXPECT_EQ(Text(w, "NumFilesLab"), "2");
@@ -143,31 +168,33 @@ TEST_F(ReportFormTest, DetailsFilesThenDirectoriesThenPrintThenOk)
              EXPECT_EQ(Items(w), QStringList{"C:\\WW\\"});
              clickButton(w, "Command8");
          },
-         [&](QWidget* w) { clickButton(w, "Command7"); }},
-        printer);
+         [&](QWidget* w) { clickButton(w, "Command7"); }});
 
     EXPECT_EQ(printer.documents,
               (std::vector<std::vector<std::string>>{{"Directories added by Word Wizard:", "", "C:\\WW\\"}}));
-    ExpectDesignState(&report);  // unloaded: the next report starts afresh
-    EXPECT_TRUE(world.prompts.prompts().empty());
+    ExpectDesignState(report);  // unloaded: the next report starts afresh
 }
 
-TEST_F(ReportFormTest, ClosingFromTheFrameEndsTheReportLikeOk)
+TEST_F(ReportFormTest, FromTheMenuItemClosingFromTheFrameEndsTheReportLikeOk)
 {
-    run({[&](QWidget* w) { EXPECT_FALSE(w->close()); }}, printer);
-    EXPECT_EQ(world.state.DialogDone, kFalse);
+    start(printer);
+    QAction* item = app->mainForm().findChild<QAction*>("ReportFunc");
+    ASSERT_NE(item, nullptr);
+    run([&] { item->trigger(); }, {[&](QWidget* w) { EXPECT_FALSE(w->close()); }});
+    EXPECT_EQ(app->state().DialogDone, kFalse);
     // The next report opens and waits as usual.
-    run({[&](QWidget* w) { clickButton(w, "Command7"); }}, printer);
+    run([&] { item->trigger(); }, {[&](QWidget* w) { clickButton(w, "Command7"); }});
     EXPECT_TRUE(printer.documents.empty());
 }
 
 TEST_F(ReportFormTest, PrintingIntoAPdfGivesTheLinesBack)
 {
-    const QString pdf = QString::fromStdString(world.tmp / "report.pdf");
+    const QString pdf = QString::fromStdString(tmp / "report.pdf");
     QtPrinter pdfPrinter(pdf);
-    run({[&](QWidget* w) { clickButton(w, "Command5"); }, [&](QWidget* w) { clickButton(w, "Command8"); },
-         [&](QWidget* w) { clickButton(w, "Command7"); }},
-        pdfPrinter);
+    start(pdfPrinter);
+    run([&] { clickReportButton(); },
+        {[&](QWidget* w) { clickButton(w, "Command5"); }, [&](QWidget* w) { clickButton(w, "Command8"); },
+         [&](QWidget* w) { clickButton(w, "Command7"); }});
 
     QProcess pdftotext;
     pdftotext.start("pdftotext", {"-layout", pdf, "-"});
