@@ -77,6 +77,15 @@ TEST_F(SelectAfterFileTest, NoRecordsBeepsAndSaysSoWithoutAList)
     EXPECT_EQ(prompts[1].icon, Icon::Exclamation);
     EXPECT_TRUE(list.shown.empty());
     EXPECT_EQ(selection.ChosenEntry, selection.AfterCount);
+
+    // A data folder that cannot be read is not taken for one without records.
+    std::remove(world.data("BEFORE.DAT").c_str());
+    std::remove(world.state.DataFolder.c_str());
+    select({});
+    EXPECT_EQ(world.prompts.messageTexts().back(),
+              "Unable to read the folder " + world.state.DataFolder + " for AFTER files: No such file or directory.");
+    EXPECT_EQ(world.prompts.beeps(), 1);
+    EXPECT_TRUE(selection.nothingChosen());
 }
 
 TEST_F(SelectAfterFileTest, EmptySecondOfThreeIsReportedDeletedAndTheOthersOffered)
