@@ -1,13 +1,14 @@
 // Times Create BEFORE file through the engine, without windows, on a synthetic drive, against
 // `find ROOT -printf '%p\n' >/dev/null` on the same tree, and measures its peak memory.
 //
-//   morvane_bench_before [--dirs N] [--files N] [--seed S] [--runs R] [--tree DIR] [--keep] [--data DIR]
-//                        [--literal-sort]
+//   morvane_bench_before [--dirs N] [--files N] [--seed S] [--runs R] [--tree DIR | --work DIR] [--keep]
+//                        [--data DIR] [--literal-sort]
 //
-// The tree is generated in DIR (default /tmp/morvane-bench/tree-<dirs>-<files>-<seed>) unless DIR already
-// holds the same tree from an earlier run with --keep. Each measured run is a fresh process, so its peak
-// memory is its own. Unknown options are ignored with a warning: ./build.sh bench passes the same options to
-// every benchmark.
+// Defaults: 100,000 directories and 900,000 files, seed 1, 5 runs. The tree is generated in DIR (default
+// $TMPDIR/morvane-bench/tree-<dirs>-<files>-<seed>) unless DIR already holds the same tree from an earlier run
+// with --keep, and removed at the end without --keep. Each measured run is a fresh process, so its peak memory
+// is its own. ./build.sh bench passes the same options to every benchmark: --directories is taken for --dirs,
+// and options this one does not know are ignored with a warning.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -107,6 +108,7 @@ struct Options {
     int runs = 5;
     std::string tree;
     std::string data;
+    std::string work;
     bool keep = false;
     bool literalSort = false;
 };
@@ -123,7 +125,7 @@ Options parse(int argc, char** argv)
     };
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--dirs") {
+        if (a == "--dirs" || a == "--directories") {
             o.spec.directories = number(i);
         } else if (a == "--files") {
             o.spec.files = number(i);
@@ -139,14 +141,22 @@ Options parse(int argc, char** argv)
             o.keep = true;
         } else if (a == "--literal-sort") {
             o.literalSort = true;
+        } else if (a == "--work" && i + 1 < argc) {
+            o.work = argv[++i];
+        } else if (a == "--remove-tree") {
+            // The AFTER benchmark's option; this one removes its tree unless --keep is given.
         } else {
             std::cerr << "morvane_bench_before: ignoring " << a << "\n";
         }
     }
     o.runs = std::max(o.runs, 1);
     if (o.tree.empty()) {
-        o.tree = "/tmp/morvane-bench/tree-" + std::to_string(o.spec.directories) + "-" + std::to_string(o.spec.files) +
-                 "-" + std::to_string(o.spec.seed);
+        if (o.work.empty()) {
+            const char* tmp = std::getenv("TMPDIR");
+            o.work = std::string(tmp && *tmp ? tmp : "/tmp") + "/morvane-bench";
+        }
+        o.tree = o.work + "/tree-" + std::to_string(o.spec.directories) + "-" + std::to_string(o.spec.files) + "-" +
+                 std::to_string(o.spec.seed);
     }
     while (o.tree.size() > 1 && o.tree.back() == '/') {
         o.tree.pop_back();

@@ -140,6 +140,15 @@ std::string markerText(const TreeSpec& spec)
     return out.str();
 }
 
+void writeMarker(const std::string& root, const std::string& text)
+{
+    std::ofstream marker(markerPath(root), std::ios::binary | std::ios::trunc);
+    marker << text;
+    if (!marker.flush()) {
+        fail("cannot write", markerPath(root), errno);
+    }
+}
+
 }  // namespace
 
 std::string TreeLayout::relativePath(std::size_t index) const
@@ -242,7 +251,8 @@ TreeSummary WriteTree(const std::string& root, const TreeLayout& layout)
     } else {
         fail("cannot open", root, errno);
     }
-    unlink(markerPath(root).c_str());
+    // Marked before the first folder is made, so that a run cut short leaves a tree RemoveTree may clear.
+    writeMarker(root, "morvane bench tree: incomplete\n");
 
     const std::size_t n = layout.directories.size();
     std::vector<std::string> paths(n);
@@ -282,11 +292,7 @@ TreeSummary WriteTree(const std::string& root, const TreeLayout& layout)
         summary.files += dir.files;
     }
 
-    std::ofstream marker(markerPath(root), std::ios::binary | std::ios::trunc);
-    marker << markerText(layout.spec);
-    if (!marker.flush()) {
-        fail("cannot write", markerPath(root), errno);
-    }
+    writeMarker(root, markerText(layout.spec));
     return summary;
 }
 
@@ -301,6 +307,11 @@ bool TreeMatches(const std::string& root, const TreeSpec& spec)
 
 void RemoveTree(const std::string& root)
 {
+    // Only a folder this generator filled: a mistyped --tree must never empty someone's folder.
+    struct stat st {};
+    if (lstat(markerPath(root).c_str(), &st) != 0) {
+        return;
+    }
     unlink(markerPath(root).c_str());
     nftw(
         root.c_str(),

@@ -47,14 +47,15 @@ struct TreeSummary {
     int deepest = 0;
 };
 
-// Creates the planned tree below root (created when missing; it must hold nothing yet) and writes a marker
-// beside it, root + ".tree", that records the spec so that a later run can re-use the tree.
+// Creates the planned tree below root (created when missing; it must hold nothing yet) with a marker beside
+// it, root + ".tree": "incomplete" while the tree is written, then the spec, so that a later run can re-use it.
 TreeSummary WriteTree(const std::string& root, const TreeLayout& layout);
 
 // True when root holds a complete tree written by WriteTree for exactly this spec.
 bool TreeMatches(const std::string& root, const TreeSpec& spec);
 
-// Removes a tree and its marker.
+// Removes a tree that WriteTree wrote (complete or cut short) and its marker. A folder without the marker
+// beside it is left alone.
 void RemoveTree(const std::string& root);
 
 // What AddToTree put into a tree, as paths relative to its root ("A/B/", "A/B/name").
