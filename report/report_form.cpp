@@ -155,6 +155,7 @@ void ReportForm::close()
 {
     QWidget::hide();
     resetControls();
+    m_placed = false;  // the next report is centred again, as a freshly loaded window is
 }
 
 void ReportForm::setDirectoryCount(long count)

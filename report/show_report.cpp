@@ -152,7 +152,6 @@ void ShowReport(const Context& ctx, AfterFileList& list, ReportWindow& window, P
     for (;;) {
         const short choice = window.waitForChoice();
         if (choice >= kReportDirectories && choice <= kReportSystem) {
-            window.setList({});
             shown = choice;
             window.setPrintEnabled(true);
             window.setListTitle(kCategories[choice].listTitle);
