@@ -119,7 +119,17 @@ QAction* ZELKMainForm::addItem(QMenu* menu, const char* name, const char* captio
 
 void ZELKMainForm::run(std::function<void()> Commands::*command)
 {
+    // One command at a time. Most commands hide or disable this window while they run, but the program
+    // selection is shown with this window still usable, and a click meanwhile must not start another one.
+    if (m_running) {
+        return;
+    }
     if (const auto& procedure = m_commands.*command) {
+        m_running = true;
+        struct Reset {
+            bool& flag;
+            ~Reset() { flag = false; }
+        } reset{m_running};
         procedure();
     }
 }

@@ -65,6 +65,7 @@ private:
     std::array<QPushButton*, 10> m_buttons{};
     std::map<Pair, std::pair<QPushButton*, QAction*>> m_pairs;
     bool m_exiting = false;
+    bool m_running = false;  // a command started here has not returned yet
 };
 
 }  // namespace morvane

@@ -19,7 +19,10 @@ void WaitForDialogClose(State& state)
     QEventLoop loop;
     g_waits.push_back(&loop);
     while (state.DialogDone == kFalse) {
-        loop.exec(QEventLoop::AllEvents);
+        // -1: the application is quitting and no event loop runs any more; waiting on would spin.
+        if (loop.exec(QEventLoop::AllEvents) == -1) {
+            break;
+        }
     }
     g_waits.pop_back();
     state.DialogDone = kFalse;

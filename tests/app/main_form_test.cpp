@@ -139,6 +139,26 @@ TEST(MainForm, EachButtonAndMenuItemRunsItsCommand)
     EXPECT_EQ(ran, QStringList{"ShowManual"});
 }
 
+TEST(MainForm, AClickWhileACommandRunsStartsNothing)
+{
+    ZELKMainForm form;
+    QStringList ran;
+    Commands commands;
+    commands.CreateBeforeFile = [&] { ran << "CreateBeforeFile"; };
+    // The report's selection window leaves the main window usable while it waits.
+    commands.ShowReport = [&] {
+        ran << "ShowReport";
+        QTest::mouseClick(form.button(1), Qt::LeftButton);
+        form.findChild<QAction*>("ReportFunc")->trigger();
+    };
+    form.setCommands(commands);
+    form.show();
+    QTest::mouseClick(form.button(9), Qt::LeftButton);
+    EXPECT_EQ(ran, QStringList{"ShowReport"});
+    QTest::mouseClick(form.button(1), Qt::LeftButton);  // and afterwards commands run again
+    EXPECT_EQ(ran, (QStringList{"ShowReport", "CreateBeforeFile"}));
+}
+
 TEST(MainForm, ClosingTheWindowRunsExitOnceAndCannotBeCancelled)
 {
     ZELKMainForm form;
