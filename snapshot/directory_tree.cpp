@@ -1,6 +1,7 @@
 #include "snapshot/directory_tree.h"
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <numeric>
 
@@ -86,22 +87,22 @@ public:
             return kNone;
         }
         std::size_t node = end + m_leaves;
-        do {
+        for (;;) {
             --node;
-            while (node > 1 && (node & 1)) {
-                node >>= 1;
-            }
+            // Up while the node is a right child, in one step: the block ending just before the last one looked
+            // at. A node of all one bits is the last of its level and climbs to the root.
+            node = (node & (node + 1)) == 0 ? 1 : node >> std::countr_one(node);
             if (m_tree[node] > threshold) {
                 while (node < m_leaves) {
                     node = 2 * node + 1;
-                    if (m_tree[node] <= threshold) {
-                        --node;
-                    }
+                    node -= m_tree[node] <= threshold ? 1 : 0;
                 }
                 return node - m_leaves;
             }
-        } while ((node & (node - 1)) != 0);  // stop after a block that starts at position 0
-        return kNone;
+            if ((node & (node - 1)) == 0) {
+                return kNone;  // that block started at position 0
+            }
+        }
     }
 
 private:
