@@ -48,10 +48,10 @@ struct TreeSummary {
 };
 
 // Creates the planned tree below root (created when missing; it must hold nothing yet) with a marker beside
-// it, root + ".tree": "incomplete" while the tree is written, then the spec, so that a later run can re-use it.
+// it, root + ".tree": "incomplete" while the tree is written, then its parameters, so a later run can re-use it.
 TreeSummary WriteTree(const std::string& root, const TreeLayout& layout);
 
-// True when root holds a complete tree written by WriteTree for exactly this spec.
+// True when root holds a complete tree written by WriteTree with exactly these parameters.
 bool TreeMatches(const std::string& root, const TreeSpec& spec);
 
 // Removes a tree that WriteTree wrote (complete or cut short) and its marker. A folder without the marker
