@@ -10,20 +10,6 @@ namespace morvane {
 
 namespace {
 
-// The first line of a record file: its program name. Nothing when the file cannot be opened or has no line.
-std::optional<std::string> readProgramName(const FileSystem& fs, const std::string& path)
-{
-    auto reader = fs.openForReading(path);
-    if (!reader) {
-        return std::nullopt;
-    }
-    std::string line;
-    if (!(*reader)->readLine(line)) {
-        return std::nullopt;
-    }
-    return line;
-}
-
 // Deletes a file; a failure is reported with the file's name and the system's reason.
 void deleteReported(const Context& ctx, const std::string& path)
 {
@@ -65,7 +51,7 @@ void DeleteAfterFile(const Context& ctx, AfterFileList& list)
         return;
     }
 
-    const std::string name = readProgramName(ctx.fs, *path).value_or("*CORRUPTED AFTER FILE*");
+    const std::string name = ReadFirstLine(ctx.fs, *path).value_or("*CORRUPTED AFTER FILE*");
     if (!AskYesNo(ctx.prompts, "Delete AFTER file for " + name + "? Are you sure")) {
         return;
     }
@@ -83,7 +69,7 @@ void DeleteBeforeFile(const Context& ctx)
     }
 
     // An unreadable or empty BEFORE.DAT is still offered for deletion, under a name that says what it is.
-    const std::string name = readProgramName(ctx.fs, path).value_or("*CORRUPTED BEFORE FILE*");
+    const std::string name = ReadFirstLine(ctx.fs, path).value_or("*CORRUPTED BEFORE FILE*");
     if (!AskYesNo(ctx.prompts, "Delete BEFORE file for " + name + "? Are you sure")) {
         return;
     }

@@ -930,17 +930,32 @@ bool FileSystem::exists(std::string_view path) const
     return listing && !listing->names.empty();
 }
 
-Result<Listing> FileSystem::subdirectories(std::string_view directory) const
+namespace {
+
+// Opens a directory of a drive and reads it in one pass.
+Result<Contents> readDirectoryAt(const FileSystem& fs, std::string_view directory, bool wantFiles)
 {
     dev_t device = 0;
-    auto dir = PathResolver(*this).openDirectory(directory, device, nullptr);
+    auto dir = PathResolver(fs).openDirectory(directory, device, nullptr);
     if (!dir) {
         return dir.error();
     }
     Contents contents;
-    if (const int code = readContents(dir->get(), device, false, contents); code != 0) {
+    if (const int code = readContents(dir->get(), device, wantFiles, contents); code != 0) {
         return errorFromErrno(std::string(directory), code);
     }
+    return contents;
+}
+
+}  // namespace
+
+Result<Listing> FileSystem::subdirectories(std::string_view directory) const
+{
+    auto read = readDirectoryAt(*this, directory, false);
+    if (!read) {
+        return read.error();
+    }
+    Contents& contents = *read;
     Listing out;
     out.names = std::move(contents.directories);
     out.skipped = contents.skippedDirectories;
@@ -949,15 +964,11 @@ Result<Listing> FileSystem::subdirectories(std::string_view directory) const
 
 Result<DirectoryContents> FileSystem::readDirectory(std::string_view directory) const
 {
-    dev_t device = 0;
-    auto dir = PathResolver(*this).openDirectory(directory, device, nullptr);
-    if (!dir) {
-        return dir.error();
+    auto read = readDirectoryAt(*this, directory, true);
+    if (!read) {
+        return read.error();
     }
-    Contents contents;
-    if (const int code = readContents(dir->get(), device, true, contents); code != 0) {
-        return errorFromErrno(std::string(directory), code);
-    }
+    Contents& contents = *read;
     DirectoryContents out;
     out.files = std::move(contents.files);
     out.subdirectories = std::move(contents.directories);

@@ -22,21 +22,6 @@ void ShowError(Prompts& prompts, const std::string& text)
     prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, "Error");
 }
 
-// The program name of an AFTER file: its first line. Nothing when the file cannot be opened or read, or has
-// no first line.
-std::optional<std::string> ReadFirstLine(const FileSystem& fs, const std::string& path)
-{
-    auto reader = fs.openForReading(path);
-    if (!reader) {
-        return std::nullopt;
-    }
-    std::string line;
-    if (!(*reader)->readLine(line)) {
-        return std::nullopt;
-    }
-    return line;
-}
-
 }  // namespace
 
 void SelectAfterFile(const Context& ctx, AfterFileList& window, AfterSelection& selection)
