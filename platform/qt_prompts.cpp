@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QInputDialog>
+#include <QLabel>
+#include <QScreen>
 #include <QMessageBox>
 
 namespace morvane {
@@ -72,6 +74,11 @@ std::string QtPrompts::inputBox(std::string_view prompt, std::string_view title,
     dialog.setWindowTitle(fromBytes(title));
     dialog.setLabelText(fromBytes(prompt));
     dialog.setTextValue(fromBytes(defaultText));
+    // Long prompts (the drive question) wrap instead of widening the box past the screen.
+    for (QLabel* label : dialog.findChildren<QLabel*>()) {
+        label->setWordWrap(true);
+    }
+    dialog.setMinimumWidth(qMin(480, dialog.screen() ? dialog.screen()->availableGeometry().width() : 480));
     if (dialog.exec() != QDialog::Accepted) {
         return {};
     }
