@@ -1196,6 +1196,11 @@ Status FileSystem::copyFile(std::string_view from, std::string_view to)
     if (!target) {
         return target.error();
     }
+    // A copy onto the file itself would "succeed" without making a second file, and a move would then delete
+    // the only one.
+    if (target->found && target->st.st_dev == st.st_dev && target->st.st_ino == st.st_ino) {
+        return Error{std::string(to), EINVAL, "the source and the target are the same file"};
+    }
     int readFailure = 0;
     NewFileMode mode;
     mode.setMode = true;

@@ -105,7 +105,8 @@ public:
 
     virtual Status removeFile(std::string_view path);       // a file or a link, never a directory
     virtual Status removeDirectory(std::string_view path);  // an empty real directory
-    virtual Status copyFile(std::string_view from, std::string_view to);  // replaces `to`, flushed before return
+    // Replaces `to`, flushed before return. Refused when both paths name the same file.
+    virtual Status copyFile(std::string_view from, std::string_view to);
 
     enum class CreateMode { Truncate, Exclusive };
     // Opens a text file for writing in place (record files). Exclusive fails with EEXIST when a file of that

@@ -59,6 +59,23 @@ TEST(StartupMoves, FailedCopyIsReportedAndTheRecordStaysInPlace)
     EXPECT_EQ(messages[0].icon, Icon::Exclamation);
 }
 
+// A portable copy placed in the Windows directory: its data folder is that same folder, and the records there
+// are already where they belong. Copying one onto itself and then deleting the "source" would lose it.
+TEST(StartupMoves, RecordsInADataFolderThatIsTheWindowsDirectoryStay)
+{
+    World world;
+    world.state.DataFolder = world.host("C:\\WINDOWS\\") + "/";
+    writeFile(world.host("C:\\WINDOWS\\BEFORE.DAT"), "Pending\r\n");
+    writeFile(world.host("C:\\WINDOWS\\AFTER4.DAT"), "Installed\r\n");
+    MoveRecordsFromWinDir(world.ctx());
+    EXPECT_EQ(readFile(world.host("C:\\WINDOWS\\BEFORE.DAT")), "Pending\r\n");
+    EXPECT_EQ(readFile(world.host("C:\\WINDOWS\\AFTER4.DAT")), "Installed\r\n");
+    for (const auto& message : world.prompts.messages()) {
+        EXPECT_EQ(message.title, "Error");
+        EXPECT_NE(message.text.find("the same file"), std::string::npos) << message.text;
+    }
+}
+
 TEST(StartupFolders, ShippedManualIsCopiedOnlyWhenTheDataFolderHasNone)
 {
     World world;

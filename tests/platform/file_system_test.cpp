@@ -364,6 +364,9 @@ TEST(PlatformCopy, ReplacesTheFileOfAnotherLetterCaseAndNamesNewOnesAsGiven)
 
     EXPECT_EQ(w.fs->copyFile("C:\\WINDOWS\\NONE.INI", "C:\\WINDOWS\\WIN.INI").error().code, ENOENT);
     EXPECT_EQ(w.fs->copyFile("C:\\WINDOWS\\WIN.INI", "C:\\NOFOLDER\\WIN.INI").error().code, ENOENT);
+    // Onto itself, under another spelling or as a host path: refused, so that no caller takes it for a copy.
+    EXPECT_EQ(w.fs->copyFile("C:\\WINDOWS\\WIN.INI", "C:\\windows\\win.ini").error().code, EINVAL);
+    EXPECT_EQ(w.fs->copyFile("C:\\WINDOWS\\WIN.INI", w.at("Windows/win.ini")).error().code, EINVAL);
     EXPECT_EQ(readFile(w.at("Windows/win.ini")), "saved\r\n");
 }
 
