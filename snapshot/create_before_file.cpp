@@ -1,5 +1,6 @@
 #include "snapshot/create_before_file.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -33,6 +34,13 @@ void showError(const Context& ctx, const std::string& text)
 bool isRecordFile(std::string_view name)
 {
     return name == "BEFORE.DAT" || (name.starts_with("AFTER") && name.ends_with(".DAT"));
+}
+
+// A listing error that means the file is not there: no such folder or drive, a file where a folder should be,
+// or a folder reached only through a link (not a folder of the drive).
+bool isAbsence(const Error& error)
+{
+    return error.code == ENOENT || error.code == ENOTDIR || error.code == ELOOP;
 }
 
 // The characters of the answer from `at` that form one character on screen: a whole UTF-8 sequence, so that
@@ -260,7 +268,15 @@ bool BeforeFileRun::recordDrive(char letter)
 bool BeforeFileRun::copySystemFile(const SystemFileSection& section, const std::string& path)
 {
     m_out->writeLine(section.start);
-    if (m_ctx.fs.exists(path)) {
+    // Absent is a listing that finds nothing or a folder that is not there; a folder that cannot be read is a
+    // failure, never an empty section (that would later restore the file as empty).
+    const Result<Listing> found = m_ctx.fs.list(path, kNormal);
+    if (!found && !isAbsence(found.error())) {
+        abandon();
+        showError(m_ctx, "Unable to copy " + path + " into the BEFORE file: " + found.error().reason + ".");
+        return false;
+    }
+    if (found && !found->names.empty()) {
         auto in = m_ctx.fs.openForReading(path);
         Status read = in.status();
         if (in) {

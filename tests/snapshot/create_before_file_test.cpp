@@ -469,6 +469,37 @@ TEST(CreateBeforeFile, ADataFolderThatCannotBeWrittenIsReportedWithTheReason)
     expectCleanedUp(world);
 }
 
+TEST(CreateBeforeFile, AConfigurationFileThatCannotBeListedIsAFailureNotAnEmptySection)
+{
+    World world;
+    writeFile(world.drive('C') + "/WINDOWS/WIN.INI", "[windows]\r\nload=\r\n");
+    HookedFileSystem& fs = HookedFileSystem::install(world);
+    fs.failList = [](std::string_view pattern) -> std::optional<Error> {
+        if (pattern == "C:\\WINDOWS\\WIN.INI") {
+            return Error{std::string(pattern), EACCES, "Permission denied"};
+        }
+        return std::nullopt;
+    };
+    world.prompts.type("P");
+    world.prompts.type("C");
+
+    CreateBeforeFile(world.ctx());
+
+    EXPECT_EQ(world.prompts.messageTexts(),
+              Strings{"Unable to copy C:\\WINDOWS\\WIN.INI into the BEFORE file: Permission denied."});
+    expectNothingRecorded(world);
+    expectCleanedUp(world);
+
+    // A Windows directory that is not there at all still gives empty sections.
+    World bare;
+    ASSERT_EQ(rmdir((bare.drive('C') + "/WINDOWS").c_str()), 0);
+    bare.prompts.type("P");
+    bare.prompts.type("C");
+    CreateBeforeFile(bare.ctx());
+    EXPECT_EQ(readFile(bare.data("BEFORE.DAT")), record({{"P", "C", "\\"}, kNoSystemFiles}));
+    expectBeforePairsSwitched(bare);
+}
+
 // Writes through to the real file but reports a full disk when the file is finished.
 class DiskFullAtFinish : public LineWriter {
 public:
