@@ -40,7 +40,9 @@ public:
         bool started = false;  // a byte of this line (or its ending) has been consumed
         for (;;) {
             if (m_pos == m_end && !refill()) {
-                return started;
+                // A last line without an ending counts at the end of the file; cut off by a read error, it
+                // is no line at all.
+                return started && !m_error;
             }
             // The LF of a CR LF whose CR ended the previous line, possibly in the previous buffer.
             if (m_skipLf) {

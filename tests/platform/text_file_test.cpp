@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -107,6 +108,25 @@ TEST(PlatformTextRead, RefusesWhatIsNotAnOrdinaryFile)
     EXPECT_EQ(w.fs->readLines("C:\\Dir").error().code, EISDIR);
     EXPECT_EQ(w.fs->readLines("C:\\none.txt").error().code, ENOENT);
     EXPECT_FALSE(w.fs->openForReading("C:\\pipe").ok());
+}
+
+// A read that fails in the middle of a line: the part read so far is no line (it could be "\AP" of
+// "\APP\README.TXT"); the reader ends with the error. Here the failure is EAGAIN from a pipe that holds no more.
+TEST(PlatformTextRead, AReadErrorInsideALineGivesNoLine)
+{
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_NONBLOCK | O_CLOEXEC), 0);
+    const std::string bytes = "\\DIR\\\r\n\\AP";
+    ASSERT_EQ(::write(fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    auto reader = makeFdLineReader(fds[0], "C:\\AFTER1.DAT");
+    std::string line;
+    ASSERT_TRUE(reader->readLine(line));
+    EXPECT_EQ(line, "\\DIR\\");
+    EXPECT_FALSE(reader->readLine(line)) << "a partial line was returned: " << line;
+    ASSERT_FALSE(reader->status().ok());
+    EXPECT_EQ(reader->status().error().code, EAGAIN);
+    EXPECT_EQ(reader->status().error().path, "C:\\AFTER1.DAT");
+    ::close(fds[1]);
 }
 
 TEST(PlatformTextWrite, WritesCrLfAfterEveryLine)
