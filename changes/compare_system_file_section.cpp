@@ -1,5 +1,6 @@
 #include "changes/compare_system_file_section.h"
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -16,10 +17,17 @@ std::string_view FileNameOf(std::string_view path)
     return cut == std::string_view::npos ? path : path.substr(cut + 1);
 }
 
-// The file's lines, normalised; none when it is not found as an ordinary file.
+// The file's lines, normalised; none when it is not found as an ordinary file. A folder that is not there (or
+// is reached only through a link) holds no such file; one that cannot be read is an error, not a missing file:
+// recorded as gone, the file's lines would all be put back by a restoration into a file that is still there.
 Status ReadNowList(const Context& ctx, std::string_view path, std::vector<std::string>& now)
 {
-    if (!ctx.fs.exists(path)) {
+    const auto listing = ctx.fs.list(path, kNormal);
+    if (!listing) {
+        const int code = listing.error().code;
+        return code == ENOENT || code == ENOTDIR || code == ELOOP ? Status() : Status(listing.error());
+    }
+    if (listing->names.empty()) {
         return {};
     }
     auto reader = ctx.fs.openForReading(path);

@@ -475,6 +475,37 @@ TEST_F(CreateAfterFileTest, UnreadableDirectoryTreeStopsWithoutRecord)
     EXPECT_TRUE(world.state.DirList.empty());
 }
 
+TEST_F(CreateAfterFileTest, ConfigurationFolderThatCannotBeReadIsAnErrorNotAMissingFile)
+{
+    // Recorded as gone, WIN.INI's lines would all be put back by a later restoration into a file that is there.
+    put("C:\\WINDOWS\\WIN.INI", Lines({"[windows]"}));
+    writeBefore(Join({"Editor", "C", "\\WINDOWS\\", "\\", "\\WINDOWS\\WIN.INI"}, Copies({}, {}, {"[windows]"}, {})));
+    const std::string before = readFile(world.data("BEFORE.DAT"));
+    fs->failList = [](std::string_view pattern) { return pattern == "C:\\WINDOWS\\WIN.INI"; };
+
+    run();
+
+    ASSERT_EQ(world.prompts.messages().size(), 1u);
+    EXPECT_EQ(world.prompts.messages()[0].text,
+              "Unable to read C:\\WINDOWS\\WIN.INI: Input/output error. No AFTER "
+              "file was created; the BEFORE file is kept.");
+    EXPECT_EQ(world.prompts.messages()[0].title, "Error");
+    expectNoRecord(before);
+
+    // A folder that is not there holds no file: without \WINDOWS\, WIN.INI is simply missing.
+    world.prompts = test::ScriptedPrompts();
+    fs->failList = nullptr;
+    ASSERT_EQ(unlink(world.host("C:\\WINDOWS\\WIN.INI").c_str()), 0);
+    ASSERT_EQ(rmdir(world.host("C:\\WINDOWS").c_str()), 0);
+    writeBefore(Join({"Editor", "C", "\\"}, Copies({}, {}, {"[windows]"}, {})));
+    run();
+    EXPECT_TRUE(world.prompts.messages().empty());
+    EXPECT_EQ(
+        readFile(world.data("AFTER1.DAT")),
+        Lines({"Editor", "C", "*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*", "~NO CHANGE~", "*END CONFIG*",
+               "*WIN*", "[windows]", "*NEW WIN*", "*END WIN*", "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"}));
+}
+
 TEST_F(CreateAfterFileTest, BeforeFileThatCannotBeDeletedLeavesTheCompleteRecord)
 {
     writeBefore(Join({"Editor", "C", "\\WINDOWS\\", "\\"}, Copies()));
