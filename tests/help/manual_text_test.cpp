@@ -78,6 +78,8 @@ TEST(ManualText, ExplainsTheProgramsOwnMessages)
         "*CORRUPTED BEFORE FILE*",
         "Unable to delete <path>: <reason>.",
         "Unable to view file. Error",
+        "was created, but the BEFORE file could not be deleted: <path>: <reason>. Delete the BEFORE file before you "
+        "create another AFTER file.",
         "Warning. You have not yet created the AFTER file for the most recent BEFORE file. Create this AFTER file "
         "now?",
         "https://morvane.example.org/",
