@@ -1,6 +1,7 @@
 #include "maintenance/record_maintenance.h"
 
 #include <array>
+#include <cerrno>
 #include <optional>
 #include <string>
 
@@ -9,6 +10,26 @@
 namespace morvane {
 
 namespace {
+
+void showError(const Context& ctx, const std::string& text)
+{
+    ctx.prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, "Error");
+}
+
+// A listing error that means the file is not there: no such folder or drive, a file where a folder should be,
+// or a folder reached only through a link. Any other error is a folder that cannot be read, which says nothing
+// about what it holds.
+bool isAbsence(const Error& error)
+{
+    return error.code == ENOENT || error.code == ENOTDIR || error.code == ELOOP;
+}
+
+// The folder part of a path or pattern, up to and including its last separator.
+std::string folderOf(const std::string& path)
+{
+    const std::size_t cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
 
 // Deletes a file; a failure is reported with the file's name and the system's reason.
 void deleteReported(const Context& ctx, const std::string& path)
@@ -22,7 +43,7 @@ void deleteReported(const Context& ctx, const std::string& path)
         text += ": " + removed.error().reason;
     }
     text += ".";
-    ctx.prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, "Error");
+    showError(ctx, text);
 }
 
 constexpr const char* kSafetyWarning =
@@ -62,7 +83,14 @@ void DeleteAfterFile(const Context& ctx, AfterFileList& list)
 void DeleteBeforeFile(const Context& ctx)
 {
     const std::string path = ctx.state.DataFolder + "BEFORE.DAT";
-    if (!ctx.fs.exists(path)) {
+    const Result<Listing> found = ctx.fs.list(path, kNormal);
+    if (!found && !isAbsence(found.error())) {
+        // A data folder that cannot be read may well hold a BEFORE file: the pairs are left as they are.
+        showError(ctx, "Unable to read the folder " + ctx.state.DataFolder +
+                           " for the BEFORE file: " + found.error().reason + ".");
+        return;
+    }
+    if (!found || found->names.empty()) {
         ctx.prompts.messageBox("No BEFORE file found.", Buttons::Ok, Icon::None, "Error");
         SetBeforePairs(ctx.main, false);
         return;
@@ -82,13 +110,29 @@ void DeleteSafetyFiles(const Context& ctx)
     MainWindowHidden hidden(ctx.main);
     const State& s = ctx.state;
 
-    // The patterns also find other names with these extensions; only the eight names below are deleted.
-    const bool found = CountFiles(ctx.fs, s.BootDrive + "\\*.QRV") > 0 ||
-                       CountFiles(ctx.fs, s.BootDrive + "\\*.MIS") > 0 || CountFiles(ctx.fs, s.WinDir + "*.QRV") > 0 ||
-                       CountFiles(ctx.fs, s.WinDir + "*.MIS") > 0;
+    // The patterns also find other names with these extensions; only the eight names below are deleted. A folder
+    // that is not there holds none; one that cannot be read is reported, never taken for one without any.
+    bool found = false;
+    std::optional<Error> unreadable;
+    for (const std::string& pattern :
+         {s.BootDrive + "\\*.QRV", s.BootDrive + "\\*.MIS", s.WinDir + "*.QRV", s.WinDir + "*.MIS"}) {
+        const Result<Listing> listing = ctx.fs.list(pattern, kNormal);
+        if (listing) {
+            found = found || !listing->names.empty();
+        } else if (!isAbsence(listing.error()) && !unreadable) {
+            unreadable = listing.error();
+            unreadable->path = folderOf(pattern);
+        }
+    }
     ctx.prompts.beep();
+    if (unreadable) {
+        showError(ctx, "Unable to read the folder " + unreadable->path +
+                           " for safety backup files: " + unreadable->reason + ".");
+    }
     if (!found) {
-        ctx.prompts.messageBox("No safety backup files found.", Buttons::Ok, Icon::Exclamation, "Error");
+        if (!unreadable) {
+            ctx.prompts.messageBox("No safety backup files found.", Buttons::Ok, Icon::Exclamation, "Error");
+        }
     } else if (AskYesNo(ctx.prompts, std::string(kSafetyWarning) + "\nProceed with file deletion")) {
         const std::array<std::string, 8> files{
             s.BootDrive + "\\AUTOEXEC.QRV", s.BootDrive + "\\AUTOEXEC.MIS", s.BootDrive + "\\CONFIG.QRV",

@@ -6,8 +6,9 @@
 namespace morvane {
 
 // The commands that forget records without touching the installed programs. Each asks before it deletes,
-// reports a deletion that fails with the file's name and the system's reason, and leaves the command pairs as
-// the files that exist afterwards say.
+// reports a deletion that fails with the file's name and the system's reason (and a folder it cannot read,
+// which is never taken for one without records), and leaves the command pairs as the files that exist
+// afterwards say.
 
 // Deletes the AFTER file of one program the user picks in the selection window.
 void DeleteAfterFile(const Context& ctx, AfterFileList& list);

@@ -73,6 +73,8 @@ TEST(ManualText, ExplainsTheProgramsOwnMessages)
         "Attention! Some line(s) from the original file could not be found in the existing file and could not be "
         "safely replaced.",
         "No safety backup files found.",
+        "Unable to read the folder <path> for the BEFORE file: <reason>.",
+        "Unable to read the folder <path> for safety backup files: <reason>.",
         "Proceed with file deletion?",
         "*CORRUPTED AFTER FILE*",
         "*CORRUPTED BEFORE FILE*",

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <set>
 
@@ -63,6 +64,15 @@ public:
         }
         return FileSystem::removeFile(path);
     }
+    Result<Listing> list(std::string_view pattern, unsigned attributes) const override
+    {
+        for (const std::string& folder : failList) {
+            if (pattern.starts_with(folder)) {
+                return errorFromErrno(std::string(pattern), EACCES);
+            }
+        }
+        return FileSystem::list(pattern, attributes);
+    }
     Result<std::unique_ptr<LineReader>> openForReading(std::string_view path) const override
     {
         if (failOpen) {
@@ -73,6 +83,7 @@ public:
 
     std::vector<std::string> removed;
     std::set<std::string> failRemove;  // file names whose deletion fails
+    std::set<std::string> failList;    // folders that cannot be read: a listing of anything in them fails
     bool failOpen = false;
 };
 
@@ -339,6 +350,23 @@ TEST(DeleteBeforeFile, AFailedDeletionIsReportedAndThePairsSayTheFileIsStillTher
     expectBeforePairs(world.main, true);
 }
 
+TEST(DeleteBeforeFile, ADataFolderThatCannotBeReadIsReportedNotTakenForOneWithoutABeforeFile)
+{
+    World world;
+    InjectingFileSystem& fs = inject(world);
+    writeFile(world.data("BEFORE.DAT"), crlf({"Word Processor"}));
+    fs.failList.insert(world.state.DataFolder);
+
+    DeleteBeforeFile(world.ctx());
+
+    ASSERT_EQ(world.prompts.messages().size(), 1u);
+    expectError(world.prompts.messages()[0], "Unable to read the folder " + world.state.DataFolder +
+                                                 " for the BEFORE file: " + std::strerror(EACCES) + ".");
+    EXPECT_TRUE(world.main.pairs.empty());  // not switched to "no BEFORE file"
+    EXPECT_TRUE(fs.removed.empty());
+    EXPECT_TRUE(pathExists(world.data("BEFORE.DAT")));
+}
+
 // ---- Delete safety backup files ----
 
 const std::string kSafetyQuestion =
@@ -425,6 +453,38 @@ TEST(DeleteSafetyFiles, NothingFoundBeepsFirstThenSaysSo)
     expectError(world.prompts.prompts()[1], "No safety backup files found.");
     EXPECT_EQ(world.main.pairs, (std::map<Pair, bool>{{Pair::DeleteSafety, false}}));
     EXPECT_TRUE(world.main.visible);
+}
+
+TEST(DeleteSafetyFiles, AFolderThatCannotBeReadIsReportedAndAMissingOneIsNot)
+{
+    {
+        SCOPED_TRACE("the Windows directory cannot be read");
+        World world;
+        InjectingFileSystem& fs = inject(world);
+        writeFile(world.host("C:\\WINDOWS\\WIN.QRV"), crlf({"[windows]"}));
+        fs.failList.insert("C:\\WINDOWS\\");
+
+        DeleteSafetyFiles(world.ctx());
+
+        ASSERT_EQ(world.prompts.prompts().size(), 2u);
+        EXPECT_EQ(world.prompts.prompts()[0].kind, Prompt::Kind::Beep);
+        expectError(world.prompts.prompts()[1], std::string("Unable to read the folder C:\\WINDOWS\\ for safety backup "
+                                                            "files: ") +
+                                                    std::strerror(EACCES) + ".");
+        EXPECT_TRUE(fs.removed.empty());
+        EXPECT_TRUE(pathExists(world.host("C:\\WINDOWS\\WIN.QRV")));
+        EXPECT_TRUE(world.main.visible);
+    }
+    {
+        SCOPED_TRACE("there is no Windows directory");
+        World world;
+        std::filesystem::remove_all(world.host("C:\\WINDOWS"));
+
+        DeleteSafetyFiles(world.ctx());
+
+        ASSERT_EQ(world.prompts.prompts().size(), 2u);
+        expectError(world.prompts.prompts()[1], "No safety backup files found.");
+    }
 }
 
 TEST(DeleteSafetyFiles, NoKeepsEverythingAndThePairFollowsTheSafetyCopies)
