@@ -130,7 +130,9 @@ void ReportForm::resetControls()
 
 void ReportForm::setCaption(std::string_view caption)
 {
-    setWindowTitle(FromBytes(caption));
+    // Qt takes "[*]" in a window title for the unsaved-changes mark and drops it; doubled, it shows as itself.
+    // The caption holds a program name the user typed, which is shown exactly.
+    setWindowTitle(FromBytes(caption).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
 }
 
 void ReportForm::show()

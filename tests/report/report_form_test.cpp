@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 
 #include "app/application.h"
 #include "core/qt_wait.h"
@@ -185,6 +186,23 @@ TEST_F(ReportFormTest, FromTheMenuItemClosingFromTheFrameEndsTheReportLikeOk)
     // The next report opens and waits as usual.
     run([&] { item->trigger(); }, {[&](QWidget* w) { clickButton(w, "Command7"); }});
     EXPECT_TRUE(printer.documents.empty());
+}
+
+TEST_F(ReportFormTest, CaptionShowsTheProgramNameExactly)
+{
+    // "[*]" is Qt's mark for unsaved changes in a title; a program name may still hold it.
+    test::writeFile(
+        tmp / "data/AFTER1.DAT",
+        test::crlf({"Setup [*] 2", "C", "*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*", "~NO CHANGE~",
+                    "*END CONFIG*", "*WIN*", "~NO CHANGE~", "*END WIN*", "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"}));
+    record = test::readFile(tmp / "data/AFTER1.DAT");
+    start(printer);
+    std::string shown;
+    run([&] { clickReportButton(); }, {[&](QWidget* w) {
+            shown = w->windowHandle()->title().toStdString();
+            clickButton(w, "Command7");
+        }});
+    EXPECT_EQ(shown, "Changes for Setup [*] 2");
 }
 
 TEST_F(ReportFormTest, PrintingIntoAPdfGivesTheLinesBack)
