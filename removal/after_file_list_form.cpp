@@ -46,6 +46,7 @@ AfterFileListForm::AfterFileListForm(State& state, QWidget* parent) : QWidget(pa
     // Enter for themselves when they hold the focus.
     m_command1->setAutoDefault(false);
     m_command2->setAutoDefault(false);
+    m_command1->setDefault(true);  // drawn as the default button
     buttons->addStretch();
     buttons->addWidget(m_command1);
     buttons->addWidget(m_command2);
@@ -94,6 +95,8 @@ int AfterFileListForm::ShowAfterFileList(const std::vector<std::string>& AfterNa
         m_list1->setCurrentRow(0);
     }
 
+    // Ends as Cancel should the wait end without a button (the program quitting).
+    m_state.DialogChoice = -1;
     m_waiting = true;
     WaitForDialogClose(m_state);
     m_waiting = false;
@@ -124,7 +127,8 @@ void AfterFileListForm::keyPressEvent(QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        m_command1->click();
+        // Enter presses the button that has the focus, and Ok, the default button, from anywhere else.
+        (focusWidget() == m_command2 ? m_command2 : m_command1)->click();
         return;
     case Qt::Key_Escape:
         m_command2->click();

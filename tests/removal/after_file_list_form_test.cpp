@@ -85,6 +85,13 @@ TEST_F(AfterFileListFormTest, CancelEscAndTheFrameAllGiveMinusOne)
     EXPECT_EQ(select({"A"}, [&](QWidget* w) { clickButton(w, "Command2"); }), -1);
     EXPECT_EQ(select({"A"}, [&](QWidget*) { QTest::keyClick(list(), Qt::Key_Escape); }), -1);
     EXPECT_EQ(select({"A"}, [&](QWidget* w) { w->close(); }), -1);
+    EXPECT_EQ(select({"A"},
+                     [&](QWidget* w) {
+                         auto* cancel = w->findChild<QPushButton*>("Command2");
+                         cancel->setFocus();
+                         QTest::keyClick(cancel, Qt::Key_Return);  // Enter presses the focused Cancel
+                     }),
+              -1);
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(list()->count(), 0);
 }
