@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/xattr.h>
+
 #include <cerrno>
 
 #include "core/helpers.h"
@@ -121,6 +123,10 @@ TEST(Availability, MissingLineFilesAndHiddenCopiesDoNotCountAsSafetyCopies)
     World world;
     writeFile(world.host("C:\\AUTOEXEC.MIS"), "");
     writeFile(world.host("C:\\WINDOWS\\OLD.QRV"), "");
+    writeFile(world.host("C:\\CONFIG.QRV"), "");
+    const char hidden[] = "0x2";
+    ASSERT_EQ(setxattr(world.host("C:\\CONFIG.QRV").c_str(), "user.DOSATTRIB", hidden, sizeof hidden - 1, 0), 0)
+        << "the temporary folder does not keep user attributes";
     UpdateSafetyPair(world.ctx());
     EXPECT_FALSE(world.main.pairEnabled(Pair::DeleteSafety));
 }
