@@ -137,10 +137,16 @@ public:
 private:
     bool recordDrive(char letter);
     bool copySystemFile(const SystemFileSection& section, const std::string& path);
+    // Deletes the unfinished file. Should that fail, the user is told: the unfinished file would otherwise pass
+    // for a pending BEFORE file.
     void abandon()
     {
         m_out.reset();
-        (void)m_ctx.fs.removeFile(m_path);
+        const Status removed = m_ctx.fs.removeFile(m_path);
+        if (!removed && removed.error().code != ENOENT) {
+            showError(m_ctx, "Unable to delete the unfinished BEFORE file " + m_path + ": " + removed.error().reason +
+                                 ". Delete it before you create another BEFORE file.");
+        }
     }
     void reportWriteFailure(const Error& error)
     {

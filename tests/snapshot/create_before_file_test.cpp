@@ -391,6 +391,27 @@ TEST(CreateBeforeFile, CancelAtTheSecondDriveDeletesTheFile)
     EXPECT_EQ(world.events.calls, 0);
 }
 
+TEST(CreateBeforeFile, AnUnfinishedFileThatCannotBeDeletedIsReported)
+{
+    World world({'C', 'D'});
+    HookedFileSystem& fs = HookedFileSystem::install(world);
+    takeDriveDOffline(fs, 1);
+    fs.failRemove = [](std::string_view path) -> std::optional<Error> {
+        return Error{std::string(path), EACCES, "Permission denied"};
+    };
+    world.prompts.type("P");
+    world.prompts.type("CD");
+    world.prompts.answer(Answer::Cancel);
+
+    CreateBeforeFile(world.ctx());
+
+    EXPECT_EQ(world.prompts.messageTexts(),
+              (Strings{kNotReady, "Unable to delete the unfinished BEFORE file " + world.data("BEFORE.DAT") +
+                                      ": Permission denied. Delete it before you create another BEFORE file."}));
+    EXPECT_EQ(world.prompts.messages().back().title, "Error");
+    expectCleanedUp(world);
+}
+
 // ---- Failures ----------------------------------------------------------------------------------------------------
 
 TEST(CreateBeforeFile, AnUnreadableDirectoryAbortsWithTheFileDeletedFirst)

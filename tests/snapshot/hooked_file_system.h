@@ -62,7 +62,18 @@ public:
         return wrapWriter(std::move(*writer));
     }
 
+    Status removeFile(std::string_view path) override
+    {
+        if (failRemove) {
+            if (std::optional<Error> error = failRemove(path)) {
+                return *error;
+            }
+        }
+        return FileSystem::removeFile(path);
+    }
+
     std::function<void(std::string_view)> onRead;
+    std::function<std::optional<Error>(std::string_view)> failRemove;
     std::function<std::optional<Error>(std::string_view)> failRead;
     std::function<DirectoryContents(std::string_view)> fakeRead;  // a tree that exists only in memory
     std::function<std::optional<Error>(std::string_view)> failList;
