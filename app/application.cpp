@@ -4,6 +4,7 @@
 #include "changes/create_after_file.h"
 #include "core/helpers.h"
 #include "help/manual.h"
+#include "help/manual_text.h"
 #include "help/quick_instructions.h"
 #include "maintenance/record_maintenance.h"
 #include "report/show_report.h"
@@ -53,7 +54,7 @@ void Application::load()
     m_main.adjustSize();
     CenterForm(&m_main);
     // The selection window exists from here on, hidden (constructed with the application).
-    InitFolders(c, m_dataFolder, m_shippedManual);
+    InitFolders(c, m_dataFolder, m_shippedManual, EmbeddedManual());
     MoveRecordsFromWinDir(c);
     m_state.BootDrive = "C:";
     m_form3.prepare();

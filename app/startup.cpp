@@ -1,5 +1,8 @@
 #include "app/startup.h"
 
+#include <string>
+#include <vector>
+
 #include "core/helpers.h"
 
 namespace morvane {
@@ -21,16 +24,40 @@ void moveRecord(const Context& ctx, const std::string& from, const std::string& 
 
 }  // namespace
 
-void InitFolders(const Context& ctx, const std::string& dataFolder, const std::string& shippedManual)
+void InitFolders(const Context& ctx, const std::string& dataFolder, const std::string& shippedManual,
+                 std::string_view embeddedManual)
 {
     InitDataFolder(ctx.state, ctx.fs, dataFolder);
     const std::string manual = ctx.state.DataFolder + "ZELK.TXT";
-    if (!shippedManual.empty() && shippedManual != manual && !ctx.fs.exists(manual)) {
-        const Status copied = ctx.fs.copyFile(shippedManual, manual);
-        if (!copied) {
-            ctx.prompts.messageBox("Unable to copy the manual to " + manual + ": " + copied.error().reason + ".",
-                                   Buttons::Ok, Icon::Exclamation, "Error");
+    if (ctx.fs.exists(manual)) {
+        return;
+    }
+    Status written;
+    if (!shippedManual.empty()) {
+        if (shippedManual == manual) {
+            return;
         }
+        written = ctx.fs.copyFile(shippedManual, manual);
+    } else if (!embeddedManual.empty()) {
+        std::vector<std::string> lines;
+        std::size_t start = 0;
+        while (start < embeddedManual.size()) {
+            std::size_t end = embeddedManual.find('\n', start);
+            if (end == std::string_view::npos) {
+                end = embeddedManual.size();
+            }
+            std::string_view line = embeddedManual.substr(start, end - start);
+            if (!line.empty() && line.back() == '\r') {
+                line.remove_suffix(1);
+            }
+            lines.emplace_back(line);
+            start = end + 1;
+        }
+        written = ctx.fs.writeLinesAtomic(manual, lines);
+    }
+    if (!written) {
+        ctx.prompts.messageBox("Unable to copy the manual to " + manual + ": " + written.error().reason + ".",
+                               Buttons::Ok, Icon::Exclamation, "Error");
     }
 }
 

@@ -1,13 +1,17 @@
 #pragma once
 
 #include <functional>
+#include <string>
+#include <string_view>
 
 #include "core/context.h"
 
 namespace morvane {
 
-// Sets WinDir and DataFolder, and copies the shipped manual into the data folder when it has none there.
-void InitFolders(const Context& ctx, const std::string& dataFolder, const std::string& shippedManual);
+// Sets WinDir and DataFolder. When the data folder has no manual, copies the shipped one there, or writes the
+// one built into the program when none was shipped.
+void InitFolders(const Context& ctx, const std::string& dataFolder, const std::string& shippedManual,
+                 std::string_view embeddedManual = {});
 
 // Moves BEFORE.DAT and numbered AFTER<n>.DAT files that older installations kept in the Windows directory
 // into the data folder. A file is deleted from the Windows directory only after its copy is complete; a move

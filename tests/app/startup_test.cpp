@@ -87,6 +87,14 @@ TEST(StartupFolders, ShippedManualIsCopiedOnlyWhenTheDataFolderHasNone)
     EXPECT_EQ(readFile(world.data("ZELK.TXT")), "Edited by the user\n");
 }
 
+TEST(StartupFolders, ALoneExecutableWritesTheManualBuiltIntoIt)
+{
+    World world;
+    InitFolders(world.ctx(), world.state.DataFolder, "", "MORVANE\n\nLine two\n");
+    EXPECT_EQ(readFile(world.data("ZELK.TXT")), "MORVANE\r\n\r\nLine two\r\n");
+    EXPECT_TRUE(world.prompts.prompts().empty());
+}
+
 TEST(ExitQuestion, PendingBeforeFileOffersTheAfterFile)
 {
     World world;
