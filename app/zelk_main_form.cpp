@@ -132,6 +132,10 @@ void ZELKMainForm::run(std::function<void()> Commands::*command)
         } reset{m_running};
         procedure();
     }
+    if (m_exitPending && !m_running) {
+        m_exitPending = false;
+        ExitProgram();
+    }
 }
 
 void ZELKMainForm::setPairEnabled(Pair pair, bool enabled)
@@ -165,6 +169,13 @@ void ZELKMainForm::setMainEnabled(bool enabled)
 void ZELKMainForm::ExitProgram()
 {
     if (m_exiting) {
+        return;
+    }
+    if (m_running) {
+        // A command is waiting in one of its windows (the program selection). Closing the windows ends that
+        // wait as Cancel; the exit itself follows as soon as the command has returned.
+        m_exitPending = true;
+        QApplication::closeAllWindows();
         return;
     }
     m_exiting = true;

@@ -65,7 +65,8 @@ private:
     std::array<QPushButton*, 10> m_buttons{};
     std::map<Pair, std::pair<QPushButton*, QAction*>> m_pairs;
     bool m_exiting = false;
-    bool m_running = false;  // a command started here has not returned yet
+    bool m_running = false;      // a command started here has not returned yet
+    bool m_exitPending = false;  // Exit was asked for while that command ran
 };
 
 }  // namespace morvane

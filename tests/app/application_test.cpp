@@ -133,6 +133,24 @@ TEST(Exit, PendingBeforeFileAsksAndNoStillEndsTheProgram)
     EXPECT_TRUE(pathExists(world.data("BEFORE.DAT")));  // No creates nothing and deletes nothing
 }
 
+TEST(Exit, DuringTheProgramSelectionCancelsItAndStillAsks)
+{
+    AppWorld world;
+    writeFile(world.data("BEFORE.DAT"), "Pending\r\n");
+    writeFile(world.data("AFTER1.DAT"), "Recorded\r\nC\r\n*AUTOEXEC*\r\n");
+    Application& app = world.start();
+    world.prompts.answer(Answer::No);
+    whenShown("AfterFileListForm", [&](QWidget*) { QTest::mouseClick(app.mainForm().button(6), Qt::LeftButton); });
+    QTest::mouseClick(app.mainForm().button(9), Qt::LeftButton);
+
+    ASSERT_EQ(world.prompts.messages().size(), 1u);
+    EXPECT_EQ(world.prompts.messages()[0].text.rfind("Warning. You have not yet created the AFTER file", 0), 0u);
+    EXPECT_TRUE(app.mainForm().exiting());
+    EXPECT_EQ(visibleWindow("AfterFileListForm"), nullptr);
+    EXPECT_EQ(visibleWindow("ReportForm"), nullptr);  // the selection ended as Cancel: no report was opened
+    EXPECT_TRUE(pathExists(world.data("AFTER1.DAT")));
+}
+
 // One installation from start to end through the main window: Create BEFORE file, install, Create AFTER file.
 TEST(RecordCycle, BeforeAndAfterFilesThroughTheMainWindow)
 {

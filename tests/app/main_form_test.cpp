@@ -159,6 +159,25 @@ TEST(MainForm, AClickWhileACommandRunsStartsNothing)
     EXPECT_EQ(ran, (QStringList{"ShowReport", "CreateBeforeFile"}));
 }
 
+TEST(MainForm, ExitDuringACommandWaitsForItAndThenStillAsks)
+{
+    ZELKMainForm form;
+    QStringList ran;
+    Commands commands;
+    // The user closes the main window while the report's selection waits.
+    commands.ShowReport = [&] {
+        form.close();
+        ran << "report returned";
+    };
+    commands.OfferPendingAfterFile = [&] { ran << "offer"; };
+    form.setCommands(commands);
+    form.show();
+    QTest::mouseClick(form.button(9), Qt::LeftButton);
+    EXPECT_EQ(ran, (QStringList{"report returned", "offer"}));
+    EXPECT_TRUE(form.exiting());
+    EXPECT_FALSE(form.isVisible());
+}
+
 TEST(MainForm, ClosingTheWindowRunsExitOnceAndCannotBeCancelled)
 {
     ZELKMainForm form;
