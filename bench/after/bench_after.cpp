@@ -37,6 +37,7 @@
 
 #include "bench/common/measure.h"
 #include "bench/common/tree_generator.h"
+#include "bench/common/quiet_ui.h"
 #include "changes/create_after_file.h"
 #include "core/context.h"
 #include "snapshot/create_before_file.h"
@@ -74,32 +75,6 @@ public:
     int messages = 0;
 };
 
-class NullPanel : public Panel {
-public:
-    void setLine(int, std::string_view) override {}
-    void setAlignment(int, Alignment) override {}
-    void setOkVisible(bool) override {}
-    void setLabel2(bool, int) override {}
-    void show() override {}
-    void hide() override {}
-    void repaint() override {}
-    void waitForOk() override {}
-};
-
-class NullMain : public MainWindow {
-public:
-    void setPairEnabled(Pair, bool) override {}
-    bool pairEnabled(Pair) const override { return false; }
-    void showMain() override {}
-    void hideMain() override {}
-    void setMainEnabled(bool) override {}
-};
-
-class NullEvents : public EventPump {
-public:
-    void processEvents() override {}
-};
-
 // Drive C: is the tree; the data folder lies outside it.
 struct Machine {
     Machine(const std::string& root, const std::string& dataFolder)
@@ -115,9 +90,9 @@ struct Machine {
     State state;
     std::unique_ptr<FileSystem> fs;
     BenchPrompts prompts;
-    NullPanel panel;
-    NullMain main;
-    NullEvents events;
+    QuietPanel panel;
+    QuietMainWindow main;
+    QuietEvents events;
 };
 
 bool Exists(const std::string& path)

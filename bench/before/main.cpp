@@ -27,6 +27,7 @@
 #include "bench/common/measure.h"
 #include "bench/common/tree_generator.h"
 #include "core/helpers.h"
+#include "bench/common/quiet_ui.h"
 #include "snapshot/create_before_file.h"
 #include "snapshot/directory_tree.h"
 
@@ -49,41 +50,6 @@ public:
     void beep() override {}
 };
 
-class SilentPanel : public Panel {
-public:
-    void setLine(int, std::string_view) override {}
-    void setAlignment(int, Alignment) override {}
-    void setOkVisible(bool) override {}
-    void setLabel2(bool, int) override {}
-    void show() override {}
-    void hide() override {}
-    void repaint() override {}
-    void waitForOk() override {}
-};
-
-class SilentMain : public MainWindow {
-public:
-    void setPairEnabled(Pair pair, bool enabled) override
-    {
-        if (pair == Pair::CreateAfter) {
-            m_done = enabled;
-        }
-    }
-    bool pairEnabled(Pair pair) const override { return pair == Pair::CreateAfter && m_done; }
-    void showMain() override {}
-    void hideMain() override {}
-    void setMainEnabled(bool) override {}
-
-private:
-    bool m_done = false;
-};
-
-class CountingPump : public EventPump {
-public:
-    void processEvents() override { ++calls; }
-    long calls = 0;
-};
-
 // The measured child: one Create BEFORE file of drive C: = root, into dataFolder. Exit status 0 on success.
 int runBeforeChild(const std::string& root, const std::string& dataFolder)
 {
@@ -93,9 +59,9 @@ int runBeforeChild(const std::string& root, const std::string& dataFolder)
     State state;
     InitDataFolder(state, fs, dataFolder);
     AnsweringPrompts prompts;
-    SilentPanel panel;
-    SilentMain main;
-    CountingPump events;
+    QuietPanel panel;
+    QuietMainWindow main;
+    QuietEvents events;
     (void)fs.removeFile(state.DataFolder + "BEFORE.DAT");
     CreateBeforeFile(Context{state, fs, prompts, panel, main, events});
     return main.pairEnabled(Pair::CreateAfter) ? 0 : 1;

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <map>
+
+#include "core/main_window.h"
+#include "core/panel.h"
+#include "platform/event_pump.h"
+
+namespace morvane::bench {
+
+// The windows of a benchmark run: the commands run as they do in the program, with nothing to show.
+
+class QuietPanel : public Panel {
+public:
+    void setLine(int, std::string_view) override {}
+    void setAlignment(int, Alignment) override {}
+    void setOkVisible(bool) override {}
+    void setLabel2(bool, int) override {}
+    void show() override {}
+    void hide() override {}
+    void repaint() override {}
+    void waitForOk() override {}
+};
+
+// Remembers the command pairs, so that a run can tell whether its command succeeded.
+class QuietMainWindow : public MainWindow {
+public:
+    void setPairEnabled(Pair pair, bool enabled) override { m_pairs[pair] = enabled; }
+    bool pairEnabled(Pair pair) const override
+    {
+        const auto it = m_pairs.find(pair);
+        return it != m_pairs.end() && it->second;
+    }
+    void showMain() override {}
+    void hideMain() override {}
+    void setMainEnabled(bool) override {}
+
+private:
+    std::map<Pair, bool> m_pairs;
+};
+
+class QuietEvents : public EventPump {
+public:
+    void processEvents() override { ++calls; }
+    long calls = 0;
+};
+
+}  // namespace morvane::bench
