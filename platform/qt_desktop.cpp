@@ -5,32 +5,36 @@
 
 namespace morvane {
 
-namespace {
-
-// Runs xdg-open and returns its exit status, or -1 when it could not be started or did not finish.
-int runOpener(const std::string& target)
+// Runs xdg-open. Its exit status when it ended within the answer time; 0 when it is still running by then;
+// -1 when it could not be started.
+int QtDesktop::run(const std::string& target) const
 {
-    QProcess process;
-    process.start("xdg-open", QStringList{QString::fromStdString(target)});
-    if (!process.waitForStarted(5000)) {
+    // No parent: a program still open when Morvane ends must not be killed with it.
+    auto* process = new QProcess;
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    process->start("xdg-open", QStringList{QString::fromStdString(target)});
+    if (!process->waitForStarted(m_answerMs)) {
+        delete process;
         return -1;
     }
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
-        return -1;
+    if (process->waitForFinished(m_answerMs)) {
+        const int status = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
+        delete process;
+        return status;
     }
-    return process.exitCode();
+    // Left running: the object goes when the program ends, so the program is not killed with it.
+    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    return 0;
 }
-
-}  // namespace
 
 bool QtDesktop::openInEditor(const std::string& hostPath)
 {
-    return runOpener(hostPath) == 0;
+    return run(hostPath) == 0;
 }
 
 std::optional<int> QtDesktop::openUrl(const std::string& url)
 {
-    const int status = runOpener(url);
+    const int status = run(url);
     if (status == 0) {
         return std::nullopt;
     }
