@@ -133,6 +133,28 @@ TEST(Exit, PendingBeforeFileAsksAndNoStillEndsTheProgram)
     EXPECT_TRUE(pathExists(world.data("BEFORE.DAT")));  // No creates nothing and deletes nothing
 }
 
+TEST(Exit, YesCreatesThePendingAfterFileBeforeTheProgramEnds)
+{
+    AppWorld world;
+    writeFile(world.data("BEFORE.DAT"),
+              crlf({"Pending", "C", "\\WINDOWS\\", "\\", "*AUTOEXEC*", "*END AUTOEXEC*", "*CONFIG*", "*END CONFIG*",
+                    "*WIN*", "*END WIN*", "*SYSTEM*", "*END SYSTEM*"}));
+    writeFile(world.c("NEW/FILE.TXT"), "x");
+    Application& app = world.start();
+    world.prompts.answer(Answer::Yes);
+    when([&] { return app.form3().isVisible() && app.form3().command1()->isVisible(); },
+         [&] { QTest::mouseClick(app.form3().command1(), Qt::LeftButton); });
+    app.mainForm().findChild<QAction*>("ExitFunc")->trigger();
+
+    EXPECT_EQ(readFile(world.data("AFTER1.DAT")),
+              crlf({"Pending", "C", "\\NEW\\", "*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*",
+                    "~NO CHANGE~", "*END CONFIG*", "*WIN*", "~NO CHANGE~", "*END WIN*", "*SYSTEM*", "~NO CHANGE~",
+                    "*END SYSTEM*"}));
+    EXPECT_FALSE(pathExists(world.data("BEFORE.DAT")));
+    EXPECT_TRUE(app.mainForm().exiting());
+    EXPECT_FALSE(app.mainForm().isVisible());
+}
+
 TEST(Exit, DuringTheProgramSelectionCancelsItAndStillAsks)
 {
     AppWorld world;
