@@ -15,21 +15,11 @@
 namespace morvane {
 namespace {
 
+using test::crlf;
 using test::pathExists;
 using test::readFile;
 using test::World;
 using test::writeFile;
-
-// Lines joined with CR LF after each.
-std::string Lines(const std::vector<std::string>& lines)
-{
-    std::string out;
-    for (const std::string& line : lines) {
-        out += line;
-        out += "\r\n";
-    }
-    return out;
-}
 
 // The four configuration copies of a BEFORE file, each file's lines between its markers.
 std::vector<std::string> Copies(const std::vector<std::string>& autoexec = {},
@@ -134,7 +124,7 @@ protected:
         world.fs = std::move(faulty);
     }
 
-    void writeBefore(const std::vector<std::string>& lines) { writeFile(world.data("BEFORE.DAT"), Lines(lines)); }
+    void writeBefore(const std::vector<std::string>& lines) { writeFile(world.data("BEFORE.DAT"), crlf(lines)); }
     void put(std::string_view winPath, std::string_view bytes = "x") { writeFile(world.host(winPath), bytes); }
     void run() { CreateAfterFile(world.ctx()); }
 
@@ -175,7 +165,7 @@ TEST_F(CreateAfterFileTest, WithoutBeforeFileBeepsAndSaysSo)
 
 TEST_F(CreateAfterFileTest, NothingChangedTakesTheLowestFreeNumber)
 {
-    put("C:\\WINDOWS\\WIN.INI", Lines({"[windows]", "run="}));
+    put("C:\\WINDOWS\\WIN.INI", crlf({"[windows]", "run="}));
     writeBefore(
         Join({"Editor", "C", "\\WINDOWS\\", "\\", "\\WINDOWS\\WIN.INI"}, Copies({}, {}, {"[windows]", "run ="}, {})));
     writeFile(world.data("AFTER1.DAT"), "one");
@@ -184,7 +174,7 @@ TEST_F(CreateAfterFileTest, NothingChangedTakesTheLowestFreeNumber)
     run();
 
     const std::string after = world.data("AFTER2.DAT");
-    EXPECT_EQ(readFile(after), Lines(Join({"Editor", "C"}, kNoChange)));
+    EXPECT_EQ(readFile(after), crlf(Join({"Editor", "C"}, kNoChange)));
     EXPECT_EQ(readFile(world.data("AFTER1.DAT")), "one");
     EXPECT_EQ(readFile(world.data("AFTER3.DAT")), "three");
     EXPECT_FALSE(pathExists(world.data("BEFORE.DAT")));
@@ -228,9 +218,9 @@ TEST_F(CreateAfterFileTest, NothingChangedTakesTheLowestFreeNumber)
 TEST_F(CreateAfterFileTest, NewDirectoriesLongestFirstThenNewFilesInDirectoryLineOrder)
 {
     put("C:\\WINDOWS\\SYSTEM\\OLD.DLL");
-    put("C:\\WINDOWS\\WIN.INI", Lines({"[windows]"}));
-    put("C:\\WINDOWS\\SYSTEM.INI", Lines({"[boot]"}));
-    put("C:\\CONFIG.SYS", Lines({"files=30"}));
+    put("C:\\WINDOWS\\WIN.INI", crlf({"[windows]"}));
+    put("C:\\WINDOWS\\SYSTEM.INI", crlf({"[boot]"}));
+    put("C:\\CONFIG.SYS", crlf({"files=30"}));
     writeBefore(Join({"Paint Shop", "C", "\\WINDOWS\\SYSTEM\\", "\\WINDOWS\\", "\\", "\\WINDOWS\\SYSTEM\\OLD.DLL",
                       "\\WINDOWS\\SYSTEM.INI", "\\WINDOWS\\WIN.INI", "\\CONFIG.SYS"},
                      Copies({}, {"files = 30"}, {"[windows]"}, {"[boot]"})));
@@ -243,12 +233,12 @@ TEST_F(CreateAfterFileTest, NewDirectoriesLongestFirstThenNewFilesInDirectoryLin
     put("C:\\WINDOWS\\NEW.DLL");
     put("C:\\SETUP.LOG");
     put("C:\\INSTALL.TXT");
-    put("C:\\WINDOWS\\WIN.INI", Lines({"[windows]", "load=app.exe"}));
-    put("C:\\WINDOWS\\SYSTEM.INI", Lines({"[boot]", "drivers = app.drv"}));
+    put("C:\\WINDOWS\\WIN.INI", crlf({"[windows]", "load=app.exe"}));
+    put("C:\\WINDOWS\\SYSTEM.INI", crlf({"[boot]", "drivers = app.drv"}));
 
     run();
 
-    EXPECT_EQ(readFile(world.data("AFTER1.DAT")), Lines({"Paint Shop",      "C",
+    EXPECT_EQ(readFile(world.data("AFTER1.DAT")), crlf({"Paint Shop",      "C",
                                                          "\\APP\\BIN\\",    "\\APP\\",
                                                          "\\ZZ\\",          "\\WINDOWS\\NEW.DLL",
                                                          "\\INSTALL.TXT",   "\\SETUP.LOG",
@@ -301,7 +291,7 @@ TEST_F(CreateAfterFileTest, RecordFilesLetterCaseAndNamesEndingInSpaces)
     // new file appears under the recorded spelling. "notes" matches "\notes   " without its trailing spaces,
     // "memo  " matches its line as it stands.
     EXPECT_EQ(readFile(world.data("AFTER1.DAT")),
-              Lines(Join({"Editor", "C", "\\Tools\\", "\\TOOLS\\B.EXE", "\\after9.dat", "\\README.TXT"}, kNoChange)));
+              crlf(Join({"Editor", "C", "\\Tools\\", "\\TOOLS\\B.EXE", "\\after9.dat", "\\README.TXT"}, kNoChange)));
     ASSERT_EQ(world.panel.waits, 1);
     EXPECT_EQ(world.panel.linesAtWait[0][3], "Number of subdirectories created during installation: 1");
     EXPECT_EQ(world.panel.linesAtWait[0][4], "Number of files installed in old subdirectories: 3");
@@ -317,7 +307,7 @@ TEST_F(CreateAfterFileTest, NamesAWindowsPathCannotExpressAreCountedOnce)
 
     run();
 
-    EXPECT_EQ(readFile(world.data("AFTER1.DAT")), Lines(Join({"Editor", "C", "\\NEW\\", "\\GOOD.TXT"}, kNoChange)));
+    EXPECT_EQ(readFile(world.data("AFTER1.DAT")), crlf(Join({"Editor", "C", "\\NEW\\", "\\GOOD.TXT"}, kNoChange)));
     const auto messages = world.prompts.messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].icon, Icon::Information);
@@ -339,7 +329,7 @@ TEST_F(TwoDrives, SectionsFollowTheBlocksOfTheBeforeFile)
     run();
 
     EXPECT_EQ(readFile(world.data("AFTER1.DAT")),
-              Lines(Join({"Game", "D", "\\GAME\\", "\\SAVE.DAT", "C", "\\WINDOWS\\GAME.INI"}, kNoChange)));
+              crlf(Join({"Game", "D", "\\GAME\\", "\\SAVE.DAT", "C", "\\WINDOWS\\GAME.INI"}, kNoChange)));
 }
 
 TEST_F(TwoDrives, CancelAtTheSecondDriveKeepsTheBeforeFile)
@@ -375,7 +365,7 @@ TEST_F(TwoDrives, OkAtTheNotReadyQuestionTestsTheDriveAgain)
     run();
 
     EXPECT_EQ(world.prompts.messages().size(), 1u);
-    EXPECT_EQ(readFile(world.data("AFTER1.DAT")), Lines(Join({"Game", "D", "\\NEW.TXT"}, kNoChange)));
+    EXPECT_EQ(readFile(world.data("AFTER1.DAT")), crlf(Join({"Game", "D", "\\NEW.TXT"}, kNoChange)));
     EXPECT_FALSE(pathExists(world.data("BEFORE.DAT")));
 }
 
@@ -394,7 +384,7 @@ TEST_F(CreateAfterFileTest, UnreadableOldDirectoryIsReportedAndPassedOver)
     EXPECT_EQ(messages[0].icon, Icon::None);
     EXPECT_EQ(messages[0].title, "Morvane");
     EXPECT_EQ(readFile(world.data("AFTER1.DAT")),
-              Lines(Join({"Editor", "C", "\\WINDOWS\\NEW.INI", "\\NEW.TXT"}, kNoChange)));
+              crlf(Join({"Editor", "C", "\\WINDOWS\\NEW.INI", "\\NEW.TXT"}, kNoChange)));
     EXPECT_FALSE(pathExists(world.data("BEFORE.DAT")));
 }
 
@@ -405,13 +395,13 @@ TEST_F(CreateAfterFileTest, DamagedBeforeFileStopsWithoutRecord)
         std::string wrong;
     } cases[] = {
         {"", "it is empty"},
-        {Lines(Join({"Editor", "C", "\\WINDOWS\\"}, Copies())),
+        {crlf(Join({"Editor", "C", "\\WINDOWS\\"}, Copies())),
          "the directory lines of drive C end without the line \"\\\""},
-        {Lines({"Editor", "C", "\\WINDOWS\\", "\\", "\\WINDOWS\\WIN.INI"}),
+        {crlf({"Editor", "C", "\\WINDOWS\\", "\\", "\\WINDOWS\\WIN.INI"}),
          "the file lines of drive C end without a next drive letter or the line \"*AUTOEXEC*\""},
-        {Lines({"Editor", "C", "\\", "*AUTOEXEC*", "*END AUTOEXEC*", "*CONFIG*", "files=30"}),
+        {crlf({"Editor", "C", "\\", "*AUTOEXEC*", "*END AUTOEXEC*", "*CONFIG*", "files=30"}),
          "the copy of CONFIG.SYS ends without the line \"*END CONFIG*\""},
-        {Lines({"Editor", "C", "\\", "*AUTOEXEC*", "*END AUTOEXEC*"}), "it ends before the copy of CONFIG.SYS"},
+        {crlf({"Editor", "C", "\\", "*AUTOEXEC*", "*END AUTOEXEC*"}), "it ends before the copy of CONFIG.SYS"},
     };
     for (const auto& c : cases) {
         World& w = world;
@@ -478,7 +468,7 @@ TEST_F(CreateAfterFileTest, UnreadableDirectoryTreeStopsWithoutRecord)
 TEST_F(CreateAfterFileTest, ConfigurationFolderThatCannotBeReadIsAnErrorNotAMissingFile)
 {
     // Recorded as gone, WIN.INI's lines would all be put back by a later restoration into a file that is there.
-    put("C:\\WINDOWS\\WIN.INI", Lines({"[windows]"}));
+    put("C:\\WINDOWS\\WIN.INI", crlf({"[windows]"}));
     writeBefore(Join({"Editor", "C", "\\WINDOWS\\", "\\", "\\WINDOWS\\WIN.INI"}, Copies({}, {}, {"[windows]"}, {})));
     const std::string before = readFile(world.data("BEFORE.DAT"));
     fs->failList = [](std::string_view pattern) { return pattern == "C:\\WINDOWS\\WIN.INI"; };
@@ -502,7 +492,7 @@ TEST_F(CreateAfterFileTest, ConfigurationFolderThatCannotBeReadIsAnErrorNotAMiss
     EXPECT_TRUE(world.prompts.messages().empty());
     EXPECT_EQ(
         readFile(world.data("AFTER1.DAT")),
-        Lines({"Editor", "C", "*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*", "~NO CHANGE~", "*END CONFIG*",
+        crlf({"Editor", "C", "*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*", "~NO CHANGE~", "*END CONFIG*",
                "*WIN*", "[windows]", "*NEW WIN*", "*END WIN*", "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"}));
 }
 
@@ -515,7 +505,7 @@ TEST_F(CreateAfterFileTest, BeforeFileThatCannotBeDeletedLeavesTheCompleteRecord
     run();
 
     const std::string after = world.data("AFTER1.DAT");
-    EXPECT_EQ(readFile(after), Lines(Join({"Editor", "C", "\\NEW.TXT"}, kNoChange)));
+    EXPECT_EQ(readFile(after), crlf(Join({"Editor", "C", "\\NEW.TXT"}, kNoChange)));
     ASSERT_EQ(world.prompts.messages().size(), 1u);
     EXPECT_EQ(world.prompts.messages()[0].text,
               "The AFTER file " + after +

@@ -12,19 +12,11 @@
 namespace morvane {
 namespace {
 
+using test::crlf;
 using test::pathExists;
 using test::readFile;
 using test::World;
 using test::writeFile;
-
-std::string Lines(const std::vector<std::string>& lines)
-{
-    std::string out;
-    for (const std::string& line : lines) {
-        out += line + "\r\n";
-    }
-    return out;
-}
 
 // One installation recorded from start to end: Create BEFORE file on a small tree, the installation, Create
 // AFTER file; then a second installation that changes nothing.
@@ -32,7 +24,7 @@ TEST(RecordCycle, BeforeInstallationAfterGiveTheRecordFilesByteForByte)
 {
     World world;
     const auto put = [&world](std::string_view winPath, const std::vector<std::string>& lines) {
-        writeFile(world.host(winPath), Lines(lines));
+        writeFile(world.host(winPath), crlf(lines));
     };
     put("C:\\AUTOEXEC.BAT", {"@ECHO OFF", "PATH C:\\DOS"});
     put("C:\\CONFIG.SYS", {"FILES = 30"});
@@ -46,7 +38,7 @@ TEST(RecordCycle, BeforeInstallationAfterGiveTheRecordFilesByteForByte)
     world.prompts.type("C");
     CreateBeforeFile(world.ctx());
 
-    EXPECT_EQ(readFile(world.data("BEFORE.DAT")), Lines({"Editor",
+    EXPECT_EQ(readFile(world.data("BEFORE.DAT")), crlf({"Editor",
                                                          "C",
                                                          "\\WINDOWS\\SYSTEM\\",
                                                          "\\WINDOWS\\",
@@ -88,7 +80,7 @@ TEST(RecordCycle, BeforeInstallationAfterGiveTheRecordFilesByteForByte)
 
     CreateAfterFile(world.ctx());
 
-    EXPECT_EQ(readFile(world.data("AFTER1.DAT")), Lines({"Editor",
+    EXPECT_EQ(readFile(world.data("AFTER1.DAT")), crlf({"Editor",
                                                          "C",
                                                          "\\EDITOR\\PLUGINS\\",
                                                          "\\EDITOR\\",
@@ -134,7 +126,7 @@ TEST(RecordCycle, BeforeInstallationAfterGiveTheRecordFilesByteForByte)
     CreateBeforeFile(world.ctx());
     CreateAfterFile(world.ctx());
     EXPECT_EQ(readFile(world.data("AFTER2.DAT")),
-              Lines({"Viewer", "C", "*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*", "~NO CHANGE~",
+              crlf({"Viewer", "C", "*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*", "~NO CHANGE~",
                      "*END CONFIG*", "*WIN*", "~NO CHANGE~", "*END WIN*", "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"}));
     EXPECT_TRUE(world.prompts.allAnswered());
     EXPECT_TRUE(world.prompts.messages().empty());

@@ -93,4 +93,14 @@ std::string crlf(std::initializer_list<std::string_view> lines)
     return out;
 }
 
+std::string crlf(const std::vector<std::string>& lines)
+{
+    std::string out;
+    for (const auto& line : lines) {
+        out += line;
+        out += "\r\n";
+    }
+    return out;
+}
+
 }  // namespace morvane::test

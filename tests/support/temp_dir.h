@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace morvane::test {
 
@@ -30,5 +31,6 @@ std::string readFile(const std::string& path);
 bool pathExists(const std::string& path);  // lstat succeeds
 // Lines joined with CR LF after each, as record files are written.
 std::string crlf(std::initializer_list<std::string_view> lines);
+std::string crlf(const std::vector<std::string>& lines);
 
 }  // namespace morvane::test
