@@ -932,6 +932,16 @@ bool FileSystem::exists(std::string_view path) const
 
 namespace {
 
+// Where an existing file or directory is; ENOENT when nothing has that name.
+Result<Location> locateExisting(const FileSystem& fs, std::string_view path)
+{
+    auto loc = PathResolver(fs).locate(path);
+    if (loc && !loc->found) {
+        return errorFromErrno(std::string(path), ENOENT);
+    }
+    return loc;
+}
+
 // Opens a directory of a drive and reads it in one pass.
 Result<Contents> readDirectoryAt(const FileSystem& fs, std::string_view directory, bool wantFiles)
 {
@@ -978,12 +988,9 @@ Result<DirectoryContents> FileSystem::readDirectory(std::string_view directory) 
 
 Result<unsigned> FileSystem::attributes(std::string_view path) const
 {
-    auto loc = PathResolver(*this).locate(path);
+    auto loc = locateExisting(*this, path);
     if (!loc) {
         return loc.error();
-    }
-    if (!loc->found) {
-        return errorFromErrno(std::string(path), ENOENT);
     }
     unsigned bits = kNormal;
     if (S_ISDIR(loc->st.st_mode)) {
@@ -1007,12 +1014,9 @@ Result<unsigned> FileSystem::attributes(std::string_view path) const
 
 Status FileSystem::setNormal(std::string_view path)
 {
-    auto loc = PathResolver(*this).locate(path);
+    auto loc = locateExisting(*this, path);
     if (!loc) {
         return loc.error();
-    }
-    if (!loc->found) {
-        return errorFromErrno(std::string(path), ENOENT);
     }
     if (S_ISLNK(loc->st.st_mode)) {
         return {};  // a link has no attributes of its own
@@ -1044,12 +1048,9 @@ Status FileSystem::setNormal(std::string_view path)
 
 Status FileSystem::removeFile(std::string_view path)
 {
-    auto loc = PathResolver(*this).locate(path);
+    auto loc = locateExisting(*this, path);
     if (!loc) {
         return loc.error();
-    }
-    if (!loc->found) {
-        return errorFromErrno(std::string(path), ENOENT);
     }
     if (S_ISDIR(loc->st.st_mode)) {
         return errorFromErrno(std::string(path), EISDIR);
@@ -1062,12 +1063,9 @@ Status FileSystem::removeFile(std::string_view path)
 
 Status FileSystem::removeDirectory(std::string_view path)
 {
-    auto loc = PathResolver(*this).locate(path);
+    auto loc = locateExisting(*this, path);
     if (!loc) {
         return loc.error();
-    }
-    if (!loc->found) {
-        return errorFromErrno(std::string(path), ENOENT);
     }
     if (!S_ISDIR(loc->st.st_mode)) {
         return errorFromErrno(std::string(path), ENOTDIR);
