@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/helpers.h"
+#include "records/record_format.h"
 
 namespace morvane {
 
@@ -64,10 +65,11 @@ void InitFolders(const Context& ctx, const std::string& dataFolder, const std::s
 void MoveRecordsFromWinDir(const Context& ctx)
 {
     const State& s = ctx.state;
-    if (ctx.fs.exists(s.WinDir + "BEFORE.DAT")) {
-        moveRecord(ctx, s.WinDir + "BEFORE.DAT", s.DataFolder + "BEFORE.DAT");
+    const std::string before(kBeforeFileName);
+    if (ctx.fs.exists(s.WinDir + before)) {
+        moveRecord(ctx, s.WinDir + before, s.DataFolder + before);
     }
-    auto listing = ctx.fs.list(s.WinDir + "AFTER*.DAT", kNormal);
+    auto listing = ctx.fs.list(s.WinDir + std::string(kAfterFilePattern), kNormal);
     if (!listing) {
         return;  // no Windows directory, or none to read: nothing to move
     }
@@ -80,7 +82,7 @@ void MoveRecordsFromWinDir(const Context& ctx)
 
 void OfferPendingAfterFile(const Context& ctx, const std::function<void()>& createAfterFile)
 {
-    if (!ctx.fs.exists(ctx.state.DataFolder + "BEFORE.DAT")) {
+    if (!ctx.fs.exists(ctx.state.DataFolder + std::string(kBeforeFileName))) {
         return;
     }
     const Answer answer = ctx.prompts.messageBox(

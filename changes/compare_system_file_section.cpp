@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "changes/before_file.h"
-#include "changes/normalize.h"
+#include "records/before_file_reader.h"
+#include "records/normalize.h"
+#include "records/record_format.h"
 
 namespace morvane {
 
@@ -56,9 +57,8 @@ Status ReadNowList(const Context& ctx, std::string_view path, std::vector<std::s
 Status CompareSystemFileSection(const Context& ctx, LineReader& before, LineWriter& after, std::string_view path,
                                 std::string_view name)
 {
-    const std::string startMarker = "*" + std::string(name) + "*";
-    const std::string endMarker = "*END " + std::string(name) + "*";
-    after.writeLine(startMarker);
+    const std::string endMarker = EndMarker(name);
+    after.writeLine(SectionHeader(name));
     ctx.state.SectionChanged = kFalse;
 
     std::vector<std::string> beforeList;
@@ -92,12 +92,12 @@ Status CompareSystemFileSection(const Context& ctx, LineReader& before, LineWrit
     }
 
     if (unchanged) {
-        after.writeLine("~NO CHANGE~");
+        after.writeLine(kNoChange);
     } else {
         for (const std::string& l : beforeList) {
             after.writeLine(l);
         }
-        after.writeLine("*NEW " + std::string(name) + "*");
+        after.writeLine(NewMarker(name));
         for (const std::string& l : nowList) {
             after.writeLine(l);
         }

@@ -8,13 +8,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "changes/before_file.h"
+#include "records/before_file_reader.h"
 #include "changes/compare_system_file_section.h"
-#include "changes/line_store.h"
+#include "records/line_store.h"
 #include "changes/new_directories.h"
 #include "changes/old_file_index.h"
 #include "core/helpers.h"
 #include "snapshot/directory_tree.h"
+#include "records/record_format.h"
 
 namespace morvane {
 
@@ -23,17 +24,11 @@ namespace {
 constexpr const char* kNoBeforeFile = "No BEFORE file found.\rCannot create an AFTER file without a BEFORE file.";
 constexpr const char* kNothingCreated = " No AFTER file was created; the BEFORE file is kept.";
 
-// The program's own record files are never counted as installed.
-bool IsRecordFileName(std::string_view name)
-{
-    return name == "BEFORE.DAT" || (name.starts_with("AFTER") && name.ends_with(".DAT"));
-}
-
 // The smallest n from 1 up for which the data folder holds no AFTER<n>.DAT.
 std::string FreeAfterPath(const Context& ctx)
 {
     for (long n = 1;; ++n) {
-        std::string path = ctx.state.DataFolder + "AFTER" + std::to_string(n) + ".DAT";
+        std::string path = ctx.state.DataFolder + AfterFileName(n);
         if (!ctx.fs.exists(path)) {
             return path;
         }
@@ -339,26 +334,19 @@ void AfterFileCreation::considerFile(std::string_view directory, std::string_vie
 AfterFileCreation::Outcome AfterFileCreation::compareSystemFiles()
 {
     const State& state = m_ctx.state;
-    const struct {
-        std::string path;
-        const char* name;
-    } files[] = {
-        {state.BootDrive + "\\AUTOEXEC.BAT", "AUTOEXEC"},
-        {state.BootDrive + "\\CONFIG.SYS", "CONFIG"},
-        {state.WinDir + "WIN.INI", "WIN"},
-        {state.WinDir + "SYSTEM.INI", "SYSTEM"},
-    };
     std::string marker;
     for (int i = 0; i < 4; ++i) {
         // The reader stands after "*AUTOEXEC*" for the first copy; each later copy's start marker is skipped.
         if (i > 0 && !m_before->readLine(marker)) {
             const Status status = m_before->status();
             fail(readFailure(status ? DamagedBefore("it ends before the copy of " +
-                                                    files[i].path.substr(files[i].path.find_last_of('\\') + 1))
+                                                    std::string(kConfigFiles[i].fileName))
                                     : status.error()));
             return Outcome::Failed;
         }
-        const Status compared = CompareSystemFileSection(m_ctx, *m_before, *m_after, files[i].path, files[i].name);
+        const Status compared = CompareSystemFileSection(m_ctx, *m_before, *m_after,
+                                                         ConfigFilePath(state, kConfigFiles[i]),
+                                                         kConfigFiles[i].section);
         if (!compared) {
             fail(readFailure(compared.error()));
             return Outcome::Failed;
@@ -437,7 +425,7 @@ void AfterFileCreation::close()
 void CreateAfterFile(const Context& ctx)
 {
     MainWindowHidden hidden(ctx.main);
-    const std::string beforePath = ctx.state.DataFolder + "BEFORE.DAT";
+    const std::string beforePath = ctx.state.DataFolder + std::string(kBeforeFileName);
     if (!ctx.fs.exists(beforePath)) {
         ctx.prompts.beep();
         ctx.prompts.messageBox(kNoBeforeFile, Buttons::Ok, Icon::Exclamation, "Error");

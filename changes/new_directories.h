@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "changes/line_store.h"
+#include "records/line_store.h"
 
 namespace morvane {
 

@@ -6,7 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "changes/line_store.h"
+#include "records/line_store.h"
 
 namespace morvane {
 

@@ -1,4 +1,5 @@
 #include "core/helpers.h"
+#include "records/record_format.h"
 
 #include <cerrno>
 #include <cmath>
@@ -116,12 +117,12 @@ void SetBeforePairs(MainWindow& main, bool beforeExists)
 
 void UpdateBeforePairs(const Context& ctx)
 {
-    SetBeforePairs(ctx.main, ctx.fs.exists(ctx.state.DataFolder + "BEFORE.DAT"));
+    SetBeforePairs(ctx.main, ctx.fs.exists(ctx.state.DataFolder + std::string(kBeforeFileName)));
 }
 
 void UpdateAfterPairs(const Context& ctx)
 {
-    const bool any = CountFiles(ctx.fs, ctx.state.DataFolder + "AFTER*.DAT") > 0;
+    const bool any = CountFiles(ctx.fs, ctx.state.DataFolder + std::string(kAfterFilePattern)) > 0;
     ctx.main.setPairEnabled(Pair::DeleteProgram, any);
     ctx.main.setPairEnabled(Pair::DeleteAfter, any);
     ctx.main.setPairEnabled(Pair::DisplayReport, any);
@@ -129,9 +130,10 @@ void UpdateAfterPairs(const Context& ctx)
 
 void UpdateSafetyPair(const Context& ctx)
 {
-    const State& s = ctx.state;
-    const bool any = ctx.fs.exists(s.BootDrive + "\\AUTOEXEC.QRV") || ctx.fs.exists(s.BootDrive + "\\CONFIG.QRV") ||
-                     ctx.fs.exists(s.WinDir + "SYSTEM.QRV") || ctx.fs.exists(s.WinDir + "WIN.QRV");
+    bool any = false;
+    for (const ConfigFile& file : kConfigFiles) {
+        any = any || ctx.fs.exists(SafetyCopyPath(ctx.state, file));
+    }
     ctx.main.setPairEnabled(Pair::DeleteSafety, any);
 }
 

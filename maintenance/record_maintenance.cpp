@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/helpers.h"
+#include "records/record_format.h"
 
 namespace morvane {
 
@@ -82,7 +83,7 @@ void DeleteAfterFile(const Context& ctx, AfterFileList& list)
 
 void DeleteBeforeFile(const Context& ctx)
 {
-    const std::string path = ctx.state.DataFolder + "BEFORE.DAT";
+    const std::string path = ctx.state.DataFolder + std::string(kBeforeFileName);
     const Result<Listing> found = ctx.fs.list(path, kNormal);
     if (!found && !isAbsence(found.error())) {
         // A data folder that cannot be read may well hold a BEFORE file: the pairs are left as they are.
@@ -134,14 +135,11 @@ void DeleteSafetyFiles(const Context& ctx)
             ctx.prompts.messageBox("No safety backup files found.", Buttons::Ok, Icon::Exclamation, "Error");
         }
     } else if (AskYesNo(ctx.prompts, std::string(kSafetyWarning) + "\nProceed with file deletion")) {
-        const std::array<std::string, 8> files{
-            s.BootDrive + "\\AUTOEXEC.QRV", s.BootDrive + "\\AUTOEXEC.MIS", s.BootDrive + "\\CONFIG.QRV",
-            s.BootDrive + "\\CONFIG.MIS",   s.WinDir + "WIN.QRV",           s.WinDir + "WIN.MIS",
-            s.WinDir + "SYSTEM.QRV",        s.WinDir + "SYSTEM.MIS",
-        };
-        for (const std::string& file : files) {
-            if (ctx.fs.exists(file)) {
-                deleteReported(ctx, file);
+        for (const ConfigFile& config : kConfigFiles) {
+            for (const std::string& file : {SafetyCopyPath(s, config), MissingFilePath(s, config)}) {
+                if (ctx.fs.exists(file)) {
+                    deleteReported(ctx, file);
+                }
             }
         }
     }

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "core/helpers.h"
+#include "records/record_format.h"
 
 namespace morvane {
 
@@ -27,7 +28,7 @@ void ShowError(Prompts& prompts, const std::string& text)
 void SelectAfterFile(const Context& ctx, AfterFileList& window, AfterSelection& selection)
 {
     FileSystem& fs = ctx.fs;
-    const std::string pattern = ctx.state.DataFolder + "AFTER*.DAT";
+    const std::string pattern = ctx.state.DataFolder + std::string(kAfterFilePattern);
     // Corrupted files that could not be deleted: left out of every later pass, or the selection would report
     // the same file for ever.
     std::set<std::string> undeletable;
@@ -107,7 +108,7 @@ std::optional<std::string> ChosenAfterFilePath(const Context& ctx, const AfterSe
     const std::string listedName = static_cast<std::size_t>(position) < selection.AfterFileNames.size()
                                        ? selection.AfterFileNames[position]
                                        : std::string();
-    const std::string builtName = "AFTER" + std::to_string(selection.AfterNumbers[position]) + ".DAT";
+    const std::string builtName = AfterFileName(selection.AfterNumbers[position]);
 
     // The number must lead back to the file that was listed; otherwise it would open another program's record.
     // The letter case of the listed name is kept, so after2.dat opens after2.dat and not an AFTER2.DAT beside it.

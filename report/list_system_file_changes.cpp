@@ -3,7 +3,7 @@
 #include <cctype>
 #include <unordered_set>
 
-#include "changes/normalize.h"
+#include "records/normalize.h"
 
 namespace morvane {
 

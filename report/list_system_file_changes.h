@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/result.h"
-#include "removal/after_file_reader.h"
+#include "records/after_file_reader.h"
 
 namespace morvane {
 

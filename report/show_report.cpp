@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "removal/after_file_reader.h"
+#include "records/after_file_reader.h"
 #include "report/list_system_file_changes.h"
 
 namespace morvane {
@@ -28,17 +28,6 @@ constexpr std::array<Category, 7> kCategories = {{
     {"SYSTEM.INI changes", "Changes in SYSTEM.INI made by "},
 }};
 
-// The configuration sections in the order the AFTER file holds them, with their categories 3..6.
-constexpr std::array<const char*, 4> kTags = {"AUTOEXEC", "CONFIG", "WIN", "SYSTEM"};
-
-std::string WithDrive(char letter, const std::string& line)
-{
-    std::string entry(1, letter);
-    entry += ':';
-    entry += line;
-    return entry;
-}
-
 // Reads the AFTER file into the window row by row. The entries of every category are left in `entries`.
 Status FillReport(const Context& ctx, AfterFileReader& after, ReportWindow& window,
                   std::array<std::vector<std::string>, 7>& entries)
@@ -57,8 +46,8 @@ Status FillReport(const Context& ctx, AfterFileReader& after, ReportWindow& wind
             break;
         }
         const AfterDrive& section = **drive;
-        for (const std::string& line : section.directories) {
-            directories.push_back(WithDrive(section.letter, line));
+        for (const RecordPath& path : section.directories) {
+            directories.push_back(path.onDrive(section.letter));
         }
         const long numDirs = static_cast<long>(directories.size()) - 1;
         window.setDirectoryCount(numDirs);
@@ -66,8 +55,8 @@ Status FillReport(const Context& ctx, AfterFileReader& after, ReportWindow& wind
             window.setDetailsVisible(kReportDirectories, true);
         }
         window.repaint();
-        for (const std::string& line : section.files) {
-            files.push_back(WithDrive(section.letter, line));
+        for (const RecordPath& path : section.files) {
+            files.push_back(path.onDrive(section.letter));
         }
     }
     entries[kReportDirectories].assign(directories.begin() + 1, directories.end());
@@ -77,10 +66,10 @@ Status FillReport(const Context& ctx, AfterFileReader& after, ReportWindow& wind
     }
     window.repaint();
 
-    for (std::size_t k = 0; k < kTags.size(); ++k) {
+    for (std::size_t k = 0; k < kConfigFiles.size(); ++k) {
         const int category = kReportAutoexec + static_cast<int>(k);
         if (k > 0) {
-            const Status header = after.skipHeader(kTags[k]);
+            const Status header = after.skipHeader(kConfigFiles[k].section);
             if (!header) {
                 return header;
             }
@@ -90,7 +79,7 @@ Status FillReport(const Context& ctx, AfterFileReader& after, ReportWindow& wind
 
         bool changed = false;
         std::vector<std::string> listing(1);
-        const Status read = ListSystemFileChanges(after, kTags[k], changed, listing);
+        const Status read = ListSystemFileChanges(after, kConfigFiles[k].section, changed, listing);
         if (!read) {
             return read;
         }

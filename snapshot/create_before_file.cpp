@@ -9,6 +9,7 @@
 
 #include "core/helpers.h"
 #include "snapshot/directory_tree.h"
+#include "records/record_format.h"
 
 namespace morvane {
 namespace {
@@ -20,20 +21,9 @@ constexpr std::string_view kDrivePrompt =
     "drives, input the letters of all the drives the program will be installed on, such as DE. The default is just "
     "C.";
 
-struct SystemFileSection {
-    const char* start;
-    const char* end;
-};
-
 void showError(const Context& ctx, const std::string& text)
 {
     ctx.prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, kErrorTitle);
-}
-
-// The record files themselves never go into a snapshot: BEFORE.DAT, and AFTER<anything>.DAT, compared exactly.
-bool isRecordFile(std::string_view name)
-{
-    return name == "BEFORE.DAT" || (name.starts_with("AFTER") && name.ends_with(".DAT"));
 }
 
 // A listing error that means the file is not there: no such folder or drive, a file where a folder should be,
@@ -136,7 +126,7 @@ public:
 
 private:
     bool recordDrive(char letter);
-    bool copySystemFile(const SystemFileSection& section, const std::string& path);
+    bool copySystemFile(const ConfigFile& file, const std::string& path);
     // Deletes the unfinished file. Should that fail, the user is told: the unfinished file would otherwise pass
     // for a pending BEFORE file.
     void abandon()
@@ -169,16 +159,8 @@ bool BeforeFileRun::run(const std::string& letters)
         }
     }
 
-    const SystemFileSection sections[] = {
-        {"*AUTOEXEC*", "*END AUTOEXEC*"},
-        {"*CONFIG*", "*END CONFIG*"},
-        {"*WIN*", "*END WIN*"},
-        {"*SYSTEM*", "*END SYSTEM*"},
-    };
-    const std::string paths[] = {state.BootDrive + "\\AUTOEXEC.BAT", state.BootDrive + "\\CONFIG.SYS",
-                                 state.WinDir + "WIN.INI", state.WinDir + "SYSTEM.INI"};
-    for (std::size_t k = 0; k < 4; ++k) {
-        if (!copySystemFile(sections[k], paths[k])) {
+    for (const ConfigFile& file : kConfigFiles) {
+        if (!copySystemFile(file, ConfigFilePath(state, file))) {
             return false;
         }
     }
@@ -260,7 +242,7 @@ bool BeforeFileRun::recordDrive(char letter)
     for (std::size_t k = 1; k <= count; ++k) {
         const std::string& directory = state.DirList[k];
         for (std::string_view name : files.of(static_cast<long>(order[k - 1] + 1))) {
-            if (isRecordFile(name)) {
+            if (IsRecordFileName(name)) {
                 continue;
             }
             line.assign(directory);
@@ -271,9 +253,9 @@ bool BeforeFileRun::recordDrive(char letter)
     return true;
 }
 
-bool BeforeFileRun::copySystemFile(const SystemFileSection& section, const std::string& path)
+bool BeforeFileRun::copySystemFile(const ConfigFile& file, const std::string& path)
 {
-    m_out->writeLine(section.start);
+    m_out->writeLine(SectionHeader(file.section));
     // Absent is a listing that finds nothing or a folder that is not there; a folder that cannot be read is a
     // failure, never an empty section (that would later restore the file as empty).
     const Result<Listing> found = m_ctx.fs.list(path, kNormal);
@@ -299,7 +281,7 @@ bool BeforeFileRun::copySystemFile(const SystemFileSection& section, const std::
             return false;
         }
     }
-    m_out->writeLine(section.end);
+    m_out->writeLine(EndMarker(file.section));
     return true;
 }
 
@@ -309,7 +291,7 @@ void CreateBeforeFile(const Context& ctx)
 {
     MainWindowHidden hidden(ctx.main);
     State& state = ctx.state;
-    const std::string beforePath = state.DataFolder + "BEFORE.DAT";
+    const std::string beforePath = state.DataFolder + std::string(kBeforeFileName);
 
     if (ctx.fs.exists(beforePath)) {
         std::string name;

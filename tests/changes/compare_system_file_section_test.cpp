@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <string>
 
-#include "changes/before_file.h"
+#include "records/before_file_reader.h"
 #include "tests/support/doubles.h"
 
 namespace morvane {

@@ -1,4 +1,4 @@
-#include "changes/normalize.h"
+#include "records/normalize.h"
 
 namespace morvane {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "changes/line_store.h"
+#include "records/line_store.h"
 #include "platform/result.h"
 #include "platform/text_file.h"
 
@@ -45,8 +45,5 @@ private:
 Error DamagedBefore(std::string whatIsWrong);
 // True for the errors DamagedBefore makes.
 bool IsDamagedBefore(const Error& error);
-
-// A line of exactly one character from "A" to "Z".
-bool IsDriveLetterLine(std::string_view line);
 
 }  // namespace morvane

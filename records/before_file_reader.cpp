@@ -1,4 +1,6 @@
-#include "changes/before_file.h"
+#include "records/before_file_reader.h"
+
+#include "records/record_format.h"
 
 namespace morvane {
 
@@ -21,11 +23,6 @@ bool IsDamagedBefore(const Error& error)
     return error.code == 0 && error.path.empty();
 }
 
-bool IsDriveLetterLine(std::string_view line)
-{
-    return line.size() == 1 && line[0] >= 'A' && line[0] <= 'Z';
-}
-
 bool BeforeFileReader::next(std::string& line, Status& status)
 {
     if (m_lines.readLine(line)) {
@@ -45,7 +42,7 @@ Status BeforeFileReader::readHeader(std::string& programName, char& firstDrive)
     if (!next(line, status)) {
         return status.ok() ? DamagedBefore("it ends after the program name") : status;
     }
-    if (!IsDriveLetterLine(line)) {
+    if (!IsDriveLine(line)) {
         return DamagedBefore("its second line is not a drive letter");
     }
     firstDrive = line[0];
@@ -63,7 +60,7 @@ Status BeforeFileReader::readDirectories(char drive, LineStore& directories)
         }
         // Directory lines begin with "\": a drive letter or the first configuration marker here means the
         // block lost its root line, and reading on would take the next block for this one.
-        if (IsDriveLetterLine(line) || line == "*AUTOEXEC*") {
+        if (IsDriveLine(line) || line == kDrivesEnd) {
             break;
         }
     }
@@ -78,11 +75,11 @@ Status BeforeFileReader::readFiles(char drive, LineStore& files, char& nextDrive
     Status status;
     std::string line;
     while (next(line, status)) {
-        if (line == "*AUTOEXEC*") {
+        if (line == kDrivesEnd) {
             nextDrive = 0;
             return {};
         }
-        if (IsDriveLetterLine(line)) {
+        if (IsDriveLine(line)) {
             nextDrive = line[0];
             return {};
         }

@@ -1,20 +1,8 @@
-#include "removal/after_file_reader.h"
+#include "records/after_file_reader.h"
 
-#include "changes/normalize.h"
+#include "records/normalize.h"
 
 namespace morvane {
-
-namespace {
-constexpr std::string_view kAutoexecHeader = "*AUTOEXEC*";
-
-std::string Tagged(std::string_view prefix, std::string_view tag)
-{
-    std::string text(prefix);
-    text += tag;
-    text += '*';
-    return text;
-}
-}  // namespace
 
 Result<std::unique_ptr<AfterFileReader>> AfterFileReader::open(const FileSystem& fs, const std::string& path)
 {
@@ -39,12 +27,18 @@ Error AfterFileReader::endsBefore(std::string_view section) const
     return failure("The AFTER file " + m_path + " ends before its " + std::string(section) + " section.");
 }
 
-Error AfterFileReader::endsInside(std::string_view tag) const
+Error AfterFileReader::endsInside(std::string_view name) const
 {
     if (m_readError) {
         return *m_readError;
     }
-    return failure("The AFTER file " + m_path + " ends inside its " + std::string(tag) + " section.");
+    return failure("The AFTER file " + m_path + " ends inside its " + std::string(name) + " section.");
+}
+
+Error AfterFileReader::badLine(const std::string& line, std::string_view what) const
+{
+    return failure("The AFTER file " + m_path + " is damaged: line " + std::to_string(m_lineNumber) + " \"" + line +
+                   "\" is not " + std::string(what) + ".");
 }
 
 std::optional<std::string> AfterFileReader::next()
@@ -54,6 +48,7 @@ std::optional<std::string> AfterFileReader::next()
     }
     std::string line;
     if (m_reader->readLine(line)) {
+        ++m_lineNumber;
         return line;
     }
     const Status status = m_reader->status();
@@ -90,7 +85,7 @@ Result<std::optional<AfterDrive>> AfterFileReader::readDrive()
         if (!letterLine) {
             return letterLine.error();
         }
-        if (*letterLine == kAutoexecHeader) {
+        if (*letterLine == kDrivesEnd) {
             m_drivesDone = true;
             return std::optional<AfterDrive>();
         }
@@ -111,11 +106,15 @@ Result<std::optional<AfterDrive>> AfterFileReader::readDrive()
             return endsBefore("AUTOEXEC");
         }
         if (inDirectories && !line->empty() && line->back() == '\\') {
-            drive.directories.push_back(std::move(*line));
+            auto path = RecordPath::directory(*line);
+            if (!path) {
+                return badLine(*line, "a directory below the drive's root");
+            }
+            drive.directories.push_back(std::move(*path));
             continue;
         }
         inDirectories = false;
-        if (*line == kAutoexecHeader) {
+        if (*line == kDrivesEnd) {
             m_drivesDone = true;
             return std::optional<AfterDrive>(std::move(drive));
         }
@@ -123,32 +122,49 @@ Result<std::optional<AfterDrive>> AfterFileReader::readDrive()
             m_nextLetter = (*line)[0];
             return std::optional<AfterDrive>(std::move(drive));
         }
-        drive.files.push_back(std::move(*line));
+        auto path = RecordPath::file(*line);
+        if (!path) {
+            return badLine(*line, "a file path, a drive letter or \"*AUTOEXEC*\"");
+        }
+        drive.files.push_back(std::move(*path));
     }
 }
 
-Status AfterFileReader::skipHeader(std::string_view tag)
+Status AfterFileReader::skipHeader(std::string_view name)
 {
-    auto line = readLine(tag);
+    auto line = readLine(name);
     return line.status();
 }
 
-Result<ConfigSection> AfterFileReader::readConfigSection(std::string_view tag)
+Status AfterFileReader::readHeader(std::string_view name)
 {
-    const std::string newMarker = Tagged("*NEW ", tag);
-    const std::string endMarker = Tagged("*END ", tag);
+    auto line = readLine(name);
+    if (!line) {
+        return line.error();
+    }
+    const std::string header = SectionHeader(name);
+    if (TrimSpaces(*line) != header) {
+        return badLine(*line, "the header \"" + header + "\"");
+    }
+    return {};
+}
+
+Result<ConfigSection> AfterFileReader::readConfigSection(std::string_view name)
+{
+    const std::string newMarker = NewMarker(name);
+    const std::string endMarker = EndMarker(name);
     ConfigSection section;
 
-    // Old lines, up to "*NEW tag*"; "~NO CHANGE~" is recognised on any line before that marker.
+    // Old lines, up to "*NEW name*"; "~NO CHANGE~" is recognised on any line before that marker.
     for (;;) {
         auto line = next();
         if (!line) {
-            return endsInside(tag);
+            return endsInside(name);
         }
         const std::string_view trimmed = TrimSpaces(*line);
-        if (trimmed == "~NO CHANGE~") {
+        if (trimmed == kNoChange) {
             if (!next()) {
-                return endsInside(tag);
+                return endsInside(name);
             }
             return ConfigSection{};
         }
@@ -161,13 +177,52 @@ Result<ConfigSection> AfterFileReader::readConfigSection(std::string_view tag)
     for (;;) {
         auto line = next();
         if (!line) {
-            return endsInside(tag);
+            return endsInside(name);
         }
         if (TrimSpaces(*line) == endMarker) {
             return section;
         }
         section.newLines.push_back(std::move(*line));
     }
+}
+
+Result<AfterRecord> ReadAfterRecord(const FileSystem& fs, const std::string& path)
+{
+    auto opened = AfterFileReader::open(fs, path);
+    if (!opened) {
+        return opened.error();
+    }
+    AfterFileReader& after = **opened;
+    AfterRecord record;
+    auto name = after.readProgramName();
+    if (!name) {
+        return name.error();
+    }
+    record.programName = std::move(*name);
+    for (;;) {
+        auto drive = after.readDrive();
+        if (!drive) {
+            return drive.error();
+        }
+        if (!drive->has_value()) {
+            break;
+        }
+        record.drives.push_back(std::move(**drive));
+    }
+    for (std::size_t k = 0; k < kConfigFiles.size(); ++k) {
+        // "*AUTOEXEC*" ended the drive blocks; each later section has its own header.
+        if (k > 0) {
+            if (const Status header = after.readHeader(kConfigFiles[k].section); !header) {
+                return header.error();
+            }
+        }
+        auto section = after.readConfigSection(kConfigFiles[k].section);
+        if (!section) {
+            return section.error();
+        }
+        record.sections[k] = std::move(*section);
+    }
+    return record;
 }
 
 void ReportAfterFileError(Prompts& prompts, const Error& error)
