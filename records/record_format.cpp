@@ -61,4 +61,10 @@ std::string MissingFilePath(const State& state, const ConfigFile& file)
     return InFolderOf(state, file, file.missingName);
 }
 
+SystemFile SystemFileOf(const State& state, const ConfigFile& file)
+{
+    return SystemFile{ConfigFilePath(state, file), std::string(file.section), SafetyCopyPath(state, file),
+                      MissingFilePath(state, file)};
+}
+
 }  // namespace morvane

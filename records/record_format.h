@@ -68,6 +68,15 @@ inline constexpr std::array<ConfigFile, 4> kConfigFiles = {{
     {"SYSTEM", "SYSTEM.INI", true, "SYSTEM.QRV", "SYSTEM.MIS"},
 }};
 
+// A configuration file on this machine, and where its safety copy and missing-line file go.
+struct SystemFile {
+    std::string path;         // "C:\AUTOEXEC.BAT"
+    std::string section;      // "AUTOEXEC"
+    std::string safetyCopy;   // "C:\AUTOEXEC.QRV"
+    std::string missingFile;  // "C:\AUTOEXEC.MIS"
+};
+SystemFile SystemFileOf(const State& state, const ConfigFile& file);
+
 // The Windows paths of a configuration file, its safety copy and its missing-line file: BootDrive & "\" or
 // WinDir, then the name ("C:\AUTOEXEC.BAT", "C:\WINDOWS\WIN.QRV").
 std::string ConfigFilePath(const State& state, const ConfigFile& file);

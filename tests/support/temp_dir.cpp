@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -81,6 +84,38 @@ bool pathExists(const std::string& path)
 {
     struct stat st {};
     return lstat(path.c_str(), &st) == 0;
+}
+
+std::map<std::string, std::string> folderState(const std::string& root)
+{
+    namespace fs = std::filesystem;
+    std::map<std::string, std::string> state;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        const std::string path = it->path().string();
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0) {
+            continue;
+        }
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+        std::string entry;
+        if (S_ISLNK(st.st_mode)) {
+            entry = "l -> " + fs::read_symlink(path, ec).string();
+        } else if (S_ISDIR(st.st_mode)) {
+            entry = std::string("d ") + mode;
+        } else {
+            entry = std::string("f ") + mode + " " + readFile(path);
+        }
+        char dos[64];
+        const ssize_t n = lgetxattr(path.c_str(), "user.DOSATTRIB", dos, sizeof dos);
+        if (n > 0) {
+            entry += " dos=" + std::string(dos, static_cast<std::size_t>(n));
+        }
+        state[path.substr(root.size())] = entry;
+    }
+    return state;
 }
 
 std::string crlf(std::initializer_list<std::string_view> lines)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,11 @@ void writeFile(const std::string& path, std::string_view bytes);
 // The file's bytes; empty when it cannot be read.
 std::string readFile(const std::string& path);
 bool pathExists(const std::string& path);  // lstat succeeds
+// Everything below a folder, one entry per path relative to it, in path order: "d 0755" for a directory,
+// "f 0644 <bytes>" for a file, "l -> <target>" for a link, with " dos=<value>" when user.DOSATTRIB is set.
+// Two states compare equal only when names, kinds, permission bits and contents all agree.
+std::map<std::string, std::string> folderState(const std::string& root);
+
 // Lines joined with CR LF after each, as record files are written.
 std::string crlf(std::initializer_list<std::string_view> lines);
 std::string crlf(const std::vector<std::string>& lines);

@@ -1,0 +1,271 @@
+#include "removal/delete_program.h"
+
+#include <cerrno>
+#include <optional>
+#include <string>
+
+#include "core/helpers.h"
+#include "records/after_file_reader.h"
+
+namespace morvane {
+
+namespace {
+
+constexpr const char* kProblemTitle = "We got a problem!";
+constexpr const char* kNothingDeleted = " Nothing has been deleted; the AFTER file is kept.";
+
+void ShowError(const Context& ctx, const std::string& text)
+{
+    ctx.prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, "Error");
+}
+
+// An error that says the entry is not there (any more): removed meanwhile, or a file where a folder was.
+bool IsGone(const Error& error)
+{
+    return error.code == ENOENT || error.code == ENOTDIR;
+}
+
+// The first recorded path whose folders now pass through a symbolic link: following the record there would act
+// outside the recorded tree. The message names the AFTER file and the line.
+std::optional<std::string> PathThroughLink(const FileSystem& fs, const AfterRecord& record, const std::string& path)
+{
+    long line = 2;  // the first drive letter line
+    for (std::size_t d = 0; d < record.drives.size(); ++d) {
+        const AfterDrive& drive = record.drives[d];
+        line += d > 0 ? 1 : 0;
+        for (const auto* entries : {&drive.directories, &drive.files}) {
+            for (const RecordPath& entry : *entries) {
+                ++line;
+                auto host = fs.toHost(entry.entryOnDrive(drive.letter));
+                if (!host && host.error().code == ELOOP) {
+                    return "The AFTER file " + path + " cannot be used: line " + std::to_string(line) + " \"" +
+                           entry.text() + "\" now leads through a symbolic link on drive " + drive.letter + ":.";
+                }
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+class ProgramDeletion {
+public:
+    ProgramDeletion(const Context& ctx, RestoreOptions& form4) : m_ctx(ctx), m_form4(form4) {}
+
+    // Steps through the record; false when the user cancelled at a drive that cannot be written to.
+    bool run(const AfterRecord& record);
+
+private:
+    bool waitUntilWritable(char letter);
+    void deleteDirectory(char letter, const RecordPath& directory);
+    // Deletes one file of a new directory; false when the user gave up on the directory.
+    bool deleteNewFile(char letter, const RecordPath& directory, const std::string& path);
+    void deleteOldFile(char letter, const RecordPath& file);
+    Answer problem(int number, char letter, const RecordPath& directory, const std::string& name);
+    void directoryProblem(const std::string& path);
+
+    const Context& m_ctx;
+    RestoreOptions& m_form4;
+    bool m_asked = false;
+    bool m_confirmEach = false;
+};
+
+bool ProgramDeletion::run(const AfterRecord& record)
+{
+    for (const AfterDrive& drive : record.drives) {
+        if (!waitUntilWritable(drive.letter)) {
+            return false;
+        }
+        for (const RecordPath& directory : drive.directories) {
+            deleteDirectory(drive.letter, directory);
+        }
+        for (const RecordPath& file : drive.files) {
+            deleteOldFile(drive.letter, file);
+        }
+    }
+    for (std::size_t k = 0; k < kConfigFiles.size(); ++k) {
+        RestoreSystemFile(m_ctx, m_form4, record.sections[k], SystemFileOf(m_ctx.state, kConfigFiles[k]));
+    }
+    return true;
+}
+
+bool ProgramDeletion::waitUntilWritable(char letter)
+{
+    while (!DriveWritable(m_ctx.fs, letter)) {
+        const Answer answer = m_ctx.prompts.messageBox(
+            std::string("Drive ") + letter +
+                " is not ready to write to. Fix and click on Ok, or select Cancel to abort operation.",
+            Buttons::OkCancel, Icon::Exclamation, "Error");
+        if (answer == Answer::Cancel) {
+            return false;
+        }
+    }
+    return true;
+}
+
+Answer ProgramDeletion::problem(int number, char letter, const RecordPath& directory, const std::string& name)
+{
+    const std::string folder = directory.onDrive(letter);
+    return m_ctx.prompts.messageBox("There was a problem #" + std::to_string(number) + " deleting file " + folder +
+                                        name + ". If it still exits, make a note to delete it manually. Abort "
+                                        "deleting directory " + folder,
+                                    Buttons::YesNo, Icon::Exclamation, kProblemTitle);
+}
+
+void ProgramDeletion::directoryProblem(const std::string& path)
+{
+    m_ctx.prompts.messageBox("There was a problem deleting directory " + path +
+                                 ". Please make a note to delete it manually.",
+                             Buttons::Ok, Icon::None, kAppTitle);
+}
+
+void ProgramDeletion::deleteDirectory(char letter, const RecordPath& directory)
+{
+    FileSystem& fs = m_ctx.fs;
+    const std::string entry = directory.entryOnDrive(letter);
+
+    // A directory that is gone has nothing left to delete. One that is now a link or a file, or is reached
+    // through a link, is not the directory the installation made: it is never entered.
+    auto found = fs.attributes(entry);
+    if (!found && IsGone(found.error())) {
+        return;
+    }
+    if ((found && (*found & kDirectory) == 0) || (!found && found.error().code == ELOOP)) {
+        directoryProblem(entry);
+        return;
+    }
+
+    // Every file, hidden and system ones included, listed once and deleted in that order. Subdirectories are
+    // not listed: the record names each new one, deeper ones first.
+    const std::string folder = directory.onDrive(letter);
+    std::string name;  // the last file tried, named by the message when a listing fails
+    for (;;) {
+        auto listing = fs.list(folder + "*.*", kHidden | kSystem);
+        if (listing) {
+            for (const std::string& file : listing->names) {
+                name = file;
+                if (!deleteNewFile(letter, directory, folder + file)) {
+                    break;
+                }
+            }
+            break;
+        }
+        if (IsGone(listing.error())) {
+            return;  // removed meanwhile
+        }
+        // Yes gives up on the files and goes on to the directory; No lists it again.
+        if (problem(1, letter, directory, name) == Answer::Yes) {
+            break;
+        }
+    }
+
+    auto still = fs.attributes(entry);
+    if (!still || (*still & kDirectory) == 0) {
+        return;
+    }
+    if (fs.removeDirectory(entry)) {
+        return;
+    }
+    if (fs.attributes(entry)) {
+        directoryProblem(entry);
+    }
+}
+
+bool ProgramDeletion::deleteNewFile(char letter, const RecordPath& directory, const std::string& path)
+{
+    FileSystem& fs = m_ctx.fs;
+    const std::string name = path.substr(directory.onDrive(letter).size());
+    for (;;) {
+        // Neither the read-only bit nor the hidden and system bits keep a file from being unlinked here, so the
+        // attributes are reset only when a first attempt fails: the same outcome for a third of the work.
+        const Status first = fs.removeFile(path);
+        if (first || IsGone(first.error())) {
+            return true;
+        }
+        (void)fs.setNormal(path);
+        if (fs.removeFile(path)) {
+            return true;
+        }
+        // Still there, whatever its attributes: the user decides between giving up on the directory and another
+        // attempt.
+        if (!fs.attributes(path)) {
+            return true;
+        }
+        if (problem(2, letter, directory, name) == Answer::Yes) {
+            return false;
+        }
+    }
+}
+
+void ProgramDeletion::deleteOldFile(char letter, const RecordPath& file)
+{
+    const std::string path = file.onDrive(letter);
+    // Hidden and system files are not seen here and are left alone.
+    if (!m_ctx.fs.exists(path)) {
+        return;
+    }
+    if (!m_asked) {
+        m_confirmEach = AskYesNo(m_ctx.prompts, "Confirm deletion of files in pre-existing directories");
+        m_asked = true;
+    }
+    if (m_confirmEach && !AskYesNo(m_ctx.prompts, "Delete " + path)) {
+        return;
+    }
+    (void)m_ctx.fs.setNormal(path);
+    (void)m_ctx.fs.removeFile(path);
+}
+
+}  // namespace
+
+void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form4)
+{
+    MainWindowHidden hidden(ctx.main);
+    list.setPrompt("Select program to delete from disk");
+    AfterSelection selection;
+    selection.ChosenEntry = 0;
+    SelectAfterFile(ctx, list, selection);
+    list.setPrompt("");
+    if (selection.nothingChosen()) {
+        return;
+    }
+    const std::optional<std::string> path = ChosenAfterFilePath(ctx, selection);
+    if (!path) {
+        return;
+    }
+
+    // The whole record is read and checked before anything is touched.
+    auto record = ReadAfterRecord(ctx.fs, *path);
+    if (!record) {
+        ShowError(ctx, record.error().reason + kNothingDeleted);
+        return;
+    }
+    if (auto link = PathThroughLink(ctx.fs, *record, *path)) {
+        ShowError(ctx, *link + kNothingDeleted);
+        return;
+    }
+    ctx.state.ProgramName = record->programName;
+    if (!AskYesNo(ctx.prompts, "Delete " + ctx.state.ProgramName + "? Are you sure")) {
+        return;
+    }
+
+    Panel& panel = ctx.panel;
+    panel.setOkVisible(false);
+    panel.show();
+    panel.blankCentred(1, 19);
+    panel.progress(1, "Deleting all traces of " + ctx.state.ProgramName);
+
+    ProgramDeletion deletion(ctx, form4);
+    if (deletion.run(*record)) {
+        if (const Status removed = ctx.fs.removeFile(*path); !removed) {
+            ShowError(ctx, "Unable to delete the AFTER file " + *path + ": " + removed.error().reason + ".");
+        }
+    }
+
+    panel.hide();
+    panel.blank(1, 20);
+    panel.setOkVisible(true);
+    ctx.main.showMain();
+    UpdateAfterPairs(ctx);
+    UpdateSafetyPair(ctx);
+}
+
+}  // namespace morvane

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "core/context.h"
+#include "removal/restore_system_file.h"
+#include "removal/select_after_file.h"
+
+namespace morvane {
+
+// Delete program: the user picks an installed program; its AFTER file is read and checked whole, and after a
+// confirmation every directory the installation created is emptied and removed (deepest first), every file it
+// added to older directories is deleted (optionally asking for each), the four configuration files are
+// restored, and the AFTER file is deleted last. Only what the AFTER file names is ever touched: a record that
+// is damaged, or whose paths now lead through a symbolic link, is refused before anything is deleted.
+void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form4);
+
+}  // namespace morvane
