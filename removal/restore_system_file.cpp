@@ -138,9 +138,8 @@ CurrentFile ReadCurrentFile(const Context& ctx, const SystemFile& file, RestoreL
 bool PrepareToReplace(const Context& ctx, const SystemFile& file, const RestoreLines& lines)
 {
     if (auto attributes = ctx.fs.attributes(file.path); attributes && (*attributes & kReadOnly)) {
-        ReportError(ctx.prompts, "The file " + file.path +
-                                     " could not be written: it is read-only. It has been "
-                                     "left unchanged.");
+        ReportError(ctx.prompts,
+                    "The file " + file.path + " could not be written: it is read-only. It has been left unchanged.");
         return false;
     }
     if (Status s = ctx.fs.writeLinesAtomic(file.safetyCopy, lines.CurrentLines); !s) {
