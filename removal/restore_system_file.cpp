@@ -1,8 +1,321 @@
 #include "removal/restore_system_file.h"
 
+#include <cerrno>
+#include <optional>
+
+#include "records/normalize.h"
+#include "core/helpers.h"
+
 namespace morvane {
 
-// Placeholder until the restoration lands: leaves every configuration file as it is.
-void RestoreSystemFile(const Context&, RestoreOptions&, const ConfigSection&, const SystemFile&) {}
+namespace {
+
+bool HasEquals(const std::string& line)
+{
+    return line.find('=') != std::string::npos;
+}
+
+// The text before the first "=", trailing spaces removed, as LinesMatch compares it.
+std::string_view KeyOf(const std::string& line)
+{
+    std::string_view key(line);
+    key = key.substr(0, key.find('='));
+    while (!key.empty() && key.back() == ' ') {
+        key.remove_suffix(1);
+    }
+    return key;
+}
+
+std::string UpperAscii(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return out;
+}
+
+// The key rule: a line the installation put in takes back the pre-installation line with the same key, or,
+// for a PATH line, the one it extends.
+bool KeyRuleApplies(const std::string& line, const std::string& missing)
+{
+    if (!HasEquals(line) || !HasEquals(missing)) {
+        return false;
+    }
+    if (KeyOf(line) == KeyOf(missing)) {
+        return true;
+    }
+    return UpperAscii(missing).starts_with("PATH") && line.find(missing) != std::string::npos;
+}
+
+// The REM rule: "REM " followed by the pre-installation line (letter case aside) takes it back.
+bool RemRuleApplies(const std::string& line, const std::string& missing)
+{
+    if (missing.empty() || line.size() < 4 || UpperAscii(line.substr(0, 4)) != "REM ") {
+        return false;
+    }
+    std::string_view rest(line);
+    rest.remove_prefix(4);
+    while (!rest.empty() && rest.front() == ' ') {
+        rest.remove_prefix(1);
+    }
+    return UpperAscii(rest) == UpperAscii(missing);
+}
+
+std::vector<std::string> NormalizeAll(const std::vector<std::string>& lines)
+{
+    std::vector<std::string> out;
+    out.reserve(lines.size());
+    for (const auto& line : lines) {
+        out.push_back(NormalizeLine(line));
+    }
+    return out;
+}
+
+void ReportError(Prompts& prompts, const std::string& text)
+{
+    prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, "Error");
+}
+
+std::string UnchangedQuestion(const std::string& path, const std::string& programName)
+{
+    return "Considering restoring original " + path + " file." + " " + "\n" + path +
+           " was changed during installation of " + programName + ", but has not been changed since. " + path +
+           " can be easily restored by replacing original file. " + "\n" + "Proceed";
+}
+
+std::string AttentionText(const SystemFile& file)
+{
+    return "Attention! Some line(s) from the original file could not be found in the " +
+           std::string("existing file and could not be safely replaced. They have been placed in ") + "the file " +
+           file.missingFile + " for safe keeping." + "\n" + "You may wish to manually add them to " + file.path + "." +
+           "\n" + "You can use " + file.safetyCopy + " as a guide " + "by looking for lines in " + file.safetyCopy +
+           " " + "that are similar to the missing lines.";
+}
+
+// What is on disk under the system file's path.
+enum class CurrentFile { Read, Absent, Refused };
+
+// Reads the system file into lines.CurrentLines. A missing file has no lines. A file that is there but cannot
+// be read as an ordinary file (hidden or system, a directory, a path through a link, a read error) is
+// reported and refused: taking it for an empty file would let a restoration overwrite it blindly.
+CurrentFile ReadCurrentFile(const Context& ctx, const SystemFile& file, RestoreLines& lines)
+{
+    auto attributes = ctx.fs.attributes(file.path);
+    if (!attributes) {
+        if (attributes.error().code == ENOENT) {
+            return CurrentFile::Absent;
+        }
+        ReportError(ctx.prompts, "The file " + file.path + " cannot be reached: " + attributes.error().reason +
+                                     ". It has been left unchanged.");
+        return CurrentFile::Refused;
+    }
+    if (*attributes & kDirectory) {
+        ReportError(ctx.prompts,
+                    "The file " + file.path + " cannot be reached: it is a directory. It has been left unchanged.");
+        return CurrentFile::Refused;
+    }
+    if (*attributes & (kHidden | kSystem)) {
+        ReportError(ctx.prompts, "The file " + file.path +
+                                     " is a hidden or system file, so it has not been read and has been left "
+                                     "unchanged. Restore it by hand if it needs it.");
+        return CurrentFile::Refused;
+    }
+    auto read = ctx.fs.readLines(file.path);
+    if (!read) {
+        ReportError(ctx.prompts, "The file " + file.path + " could not be read: " + read.error().reason +
+                                     ". It has been left unchanged.");
+        return CurrentFile::Refused;
+    }
+    lines.readCurrent(*read);
+    return CurrentFile::Read;
+}
+
+// Everything that must hold before the system file may change: it is not read-only, and its safety copy
+// (the file as it stands, normalised) is complete on disk.
+bool PrepareToReplace(const Context& ctx, const SystemFile& file, const RestoreLines& lines)
+{
+    if (auto attributes = ctx.fs.attributes(file.path); attributes && (*attributes & kReadOnly)) {
+        ReportError(ctx.prompts,
+                    "The file " + file.path + " could not be written: it is read-only. It has been left unchanged.");
+        return false;
+    }
+    if (Status s = ctx.fs.writeLinesAtomic(file.safetyCopy, lines.CurrentLines); !s) {
+        ReportError(ctx.prompts, "The safety copy " + file.safetyCopy + " could not be written: " + s.error().reason +
+                                     ". " + file.path + " has been left unchanged.");
+        return false;
+    }
+    return true;
+}
+
+bool WriteSystemFile(const Context& ctx, const SystemFile& file, const std::vector<std::string>& content)
+{
+    if (Status s = ctx.fs.writeLinesAtomic(file.path, content); !s) {
+        ReportError(ctx.prompts, "The file " + file.path + " could not be written: " + s.error().reason +
+                                     ". It has been left unchanged.");
+        return false;
+    }
+    return true;
+}
+
+void Replace(const Context& ctx, const SystemFile& file, const RestoreLines& lines)
+{
+    if (PrepareToReplace(ctx, file, lines)) {
+        WriteSystemFile(ctx, file, lines.OriginalLines);
+    }
+}
+
+void Merge(const Context& ctx, const SystemFile& file, RestoreLines& lines)
+{
+    if (!PrepareToReplace(ctx, file, lines)) {
+        return;
+    }
+    const std::vector<std::string> merged = lines.merge();
+    const std::vector<std::string> unplaced = lines.unplacedLines();
+    // The unplaced lines are kept before the file changes: once it has, they exist nowhere else but in the
+    // AFTER file, which the deletion removes.
+    if (!unplaced.empty()) {
+        if (Status s = ctx.fs.writeLinesAtomic(file.missingFile, unplaced); !s) {
+            ReportError(ctx.prompts, "The file " + file.missingFile + " could not be written: " + s.error().reason +
+                                         ". " + file.path + " has been left unchanged.");
+            return;
+        }
+    }
+    if (!WriteSystemFile(ctx, file, merged)) {
+        return;
+    }
+    if (!unplaced.empty()) {
+        ctx.prompts.messageBox(AttentionText(file), Buttons::Ok, Icon::Information, "Attention");
+        ctx.panel.blankCentred(1, Panel::kLines);
+    }
+}
+
+}  // namespace
+
+std::size_t FindLine(const std::vector<std::string>& list, const std::string& line)
+{
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (LinesMatch(list[i], line)) {
+            return i + 1;
+        }
+    }
+    // The list's free room holds empty entries.
+    return line.empty() ? list.size() + 1 : 0;
+}
+
+void RestoreLines::readSection(const ConfigSection& section)
+{
+    OriginalLines = NormalizeAll(section.oldLines);
+    InstalledLines = NormalizeAll(section.newLines);
+    MissingLines.clear();
+    for (const auto& line : OriginalLines) {
+        if (FindLine(InstalledLines, line) == 0) {
+            MissingLines.push_back(line);
+        }
+    }
+}
+
+void RestoreLines::readCurrent(const std::vector<std::string>& fileLines)
+{
+    CurrentLines = NormalizeAll(fileLines);
+}
+
+bool RestoreLines::changedSinceInstallation() const
+{
+    if (InstalledLines.size() != CurrentLines.size()) {
+        return true;
+    }
+    for (std::size_t i = 0; i < InstalledLines.size(); ++i) {
+        if (!LinesMatch(InstalledLines[i], CurrentLines[i])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> RestoreLines::merge()
+{
+    const std::vector<std::string> missingAtStart = MissingLines;
+    std::vector<std::string> written;
+    written.reserve(CurrentLines.size());
+    for (const std::string& current : CurrentLines) {
+        std::string line = current;
+        const bool inOriginal = FindLine(OriginalLines, line) > 0;
+        const bool inInstalled = FindLine(InstalledLines, line) > 0;
+        // Kept: it was there before the installation, or the user added or edited it since.
+        bool keep = inOriginal || !inInstalled;
+        std::optional<std::size_t> holding;  // the missing line this line has taken
+        for (std::size_t k = 0; k < MissingLines.size(); ++k) {
+            const std::string missing = MissingLines[k];
+            // A line that was there before the installation is never overwritten by the key rule: with two
+            // DEVICE= lines of which one was removed, the survivor stays and the removed one is reported.
+            const bool byKey = !inOriginal && inInstalled && KeyRuleApplies(line, missing);
+            if (!byKey && !RemRuleApplies(line, missing)) {
+                continue;
+            }
+            // A line that takes a second missing line gives the first one back, so that it is placed later or
+            // reported, never lost.
+            if (holding) {
+                MissingLines[*holding] = missingAtStart[*holding];
+            }
+            line = missing;
+            keep = true;
+            MissingLines[k].clear();
+            holding = k;
+        }
+        if (keep) {
+            written.push_back(std::move(line));
+        }
+    }
+    return written;
+}
+
+std::vector<std::string> RestoreLines::unplacedLines() const
+{
+    std::vector<std::string> out;
+    for (const auto& line : MissingLines) {
+        if (!line.empty()) {
+            out.push_back(line);
+        }
+    }
+    return out;
+}
+
+void RestoreSystemFile(const Context& ctx, RestoreOptions& form4, const ConfigSection& section, const SystemFile& file)
+{
+    if (!section.changed) {
+        return;
+    }
+    RestoreLines lines;
+    lines.readSection(section);
+    if (ReadCurrentFile(ctx, file, lines) == CurrentFile::Refused) {
+        return;
+    }
+
+    ctx.state.SectionChanged = kFalse;
+    if (lines.changedSinceInstallation()) {
+        ctx.state.SectionChanged = kTrue;
+    }
+
+    if (ctx.state.SectionChanged == kFalse) {
+        if (AskYesNo(ctx.prompts, UnchangedQuestion(file.path, ctx.state.ProgramName))) {
+            Replace(ctx, file, lines);
+        }
+        return;
+    }
+
+    const bool linesMissing = !lines.MissingLines.empty();
+    if (linesMissing) {
+        ctx.prompts.beep();
+    }
+    const int choice = form4.ShowRestoreOptions(file.path, ctx.state.ProgramName, linesMissing);
+    if (choice == 2) {
+        Replace(ctx, file, lines);
+    } else if (choice == 3) {
+        Merge(ctx, file, lines);
+    }
+}
 
 }  // namespace morvane

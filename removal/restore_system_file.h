@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/context.h"
 #include "records/after_file_reader.h"
@@ -12,13 +13,42 @@ namespace morvane {
 class RestoreOptions {
 public:
     virtual ~RestoreOptions() = default;
-    // Fills the caption and Label1..Label5, shows the window, waits until Ok, hides it and returns
-    // DialogChoice: 1, 2 or 3. The option selected stays selected for the next showing.
+    // Fills the caption and Label1..Label5 (the two variants by `linesMissing`), shows the window, waits
+    // until Ok, hides it and returns DialogChoice: 1, 2 or 3. Option selection persists between calls.
     virtual int ShowRestoreOptions(const std::string& path, const std::string& programName, bool linesMissing) = 0;
 };
 
-// Restores one configuration file from its section of the AFTER file.
-void RestoreSystemFile(const Context& ctx, RestoreOptions& form4, const ConfigSection& section,
-                       const SystemFile& file);
+// The line lists of one restoration, all normalised, positions from 0. A list is searched as if it had an
+// empty entry after its last line: an empty line is always found in OriginalLines and in InstalledLines, so
+// blank current lines are always kept and blank original lines are never missing.
+struct RestoreLines {
+    std::vector<std::string> OriginalLines;   // the file before the installation
+    std::vector<std::string> InstalledLines;  // the file right after it
+    std::vector<std::string> CurrentLines;    // the file now on disk
+    std::vector<std::string> MissingLines;    // original lines the installation removed or changed
+
+    // Fills OriginalLines and InstalledLines from a section's stored lines, and MissingLines from them.
+    void readSection(const ConfigSection& section);
+    // Fills CurrentLines from the lines of the file on disk.
+    void readCurrent(const std::vector<std::string>& fileLines);
+    // The file was changed since the installation: other line count, or a line at the same position that
+    // does not match.
+    bool changedSinceInstallation() const;
+    // The merge of choice 3: the lines to write. Entries of MissingLines that the merge places are blanked;
+    // the non-empty ones left belong in the missing-line file.
+    std::vector<std::string> merge();
+    // The non-empty entries of MissingLines, in order.
+    std::vector<std::string> unplacedLines() const;
+};
+
+// Position (from 1) of the first line of `list` that matches `line`, counting the empty entry after the last
+// line; 0 when there is none.
+std::size_t FindLine(const std::vector<std::string>& list, const std::string& line);
+
+// Restores one configuration file from its section of the AFTER file. "~NO CHANGE~" does nothing. Otherwise
+// the user is asked (unchanged since the installation) or shown Form4 (changed since); the safety copy is
+// written before the file is replaced or merged. Every failure is reported in a message box and leaves the
+// file as it was; the caller goes on with the next file.
+void RestoreSystemFile(const Context& ctx, RestoreOptions& form4, const ConfigSection& section, const SystemFile& file);
 
 }  // namespace morvane

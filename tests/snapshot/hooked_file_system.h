@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "tests/support/doubles.h"
@@ -72,12 +73,25 @@ public:
         return FileSystem::removeFile(path);
     }
 
+    Status writeLinesAtomic(std::string_view path, const std::vector<std::string>& lines) override
+    {
+        atomicWrites.emplace_back(path);
+        if (failWriteAtomic) {
+            if (std::optional<Error> error = failWriteAtomic(path)) {
+                return *error;
+            }
+        }
+        return FileSystem::writeLinesAtomic(path, lines);
+    }
+
     std::function<void(std::string_view)> onRead;
     std::function<std::optional<Error>(std::string_view)> failRemove;
     std::function<std::optional<Error>(std::string_view)> failRead;
     std::function<DirectoryContents(std::string_view)> fakeRead;  // a tree that exists only in memory
     std::function<std::optional<Error>(std::string_view)> failList;
     std::function<std::unique_ptr<LineWriter>(std::unique_ptr<LineWriter>)> wrapWriter;
+    std::function<std::optional<Error>(std::string_view)> failWriteAtomic;
+    std::vector<std::string> atomicWrites;  // every path handed to writeLinesAtomic, in order
     mutable int reads = 0;
 };
 
