@@ -7,6 +7,7 @@
 #include "help/manual_text.h"
 #include "help/quick_instructions.h"
 #include "maintenance/record_maintenance.h"
+#include "removal/delete_program.h"
 #include "report/show_report.h"
 #include "snapshot/create_before_file.h"
 
@@ -21,6 +22,7 @@ Application::Application(Host host)
       m_printer(host.printer),
       m_form3(m_state),
       m_afterFileList(m_state),
+      m_form4(m_state),
       m_report(m_state),
       m_docDisplay(m_state, m_printer),
       m_about(m_state, m_main, m_desktop, m_prompts)
@@ -35,8 +37,7 @@ Commands Application::commands()
     Commands c;
     c.CreateBeforeFile = [this] { CreateBeforeFile(ctx()); };
     c.CreateAfterFile = [this] { CreateAfterFile(ctx()); };
-    // Program deletion comes with its own window; until then the command does nothing.
-    c.DeleteProgram = [] {};
+    c.DeleteProgram = [this] { DeleteProgram(ctx(), m_afterFileList, m_form4); };
     c.DeleteAfterFile = [this] { DeleteAfterFile(ctx(), m_afterFileList); };
     c.DeleteSafetyFiles = [this] { DeleteSafetyFiles(ctx()); };
     c.ShowQuickInstructions = [this] { ShowQuickInstructions(ctx()); };

@@ -14,6 +14,7 @@
 #include "platform/printer.h"
 #include "platform/prompts.h"
 #include "removal/after_file_list_form.h"
+#include "removal/form4.h"
 #include "report/report_form.h"
 
 namespace morvane {
@@ -59,6 +60,7 @@ private:
     // Windows, created once; the main window last so it is destroyed first.
     Form3 m_form3;
     AfterFileListForm m_afterFileList;
+    Form4 m_form4;
     ReportForm m_report;
     DocDisplay m_docDisplay;
     ZELKMainForm m_main;
