@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -369,23 +370,49 @@ TEST_F(TwoDrives, OkAtTheNotReadyQuestionTestsTheDriveAgain)
     EXPECT_FALSE(pathExists(world.data("BEFORE.DAT")));
 }
 
-TEST_F(CreateAfterFileTest, UnreadableOldDirectoryIsReportedAndPassedOver)
+TEST_F(CreateAfterFileTest, AnOldDirectoryThatIsGoneIsEmptyOneThatCannotBeReadIsReportedWithTheReason)
 {
     writeBefore(Join({"Editor", "C", "\\WINDOWS\\", "\\OLD\\", "\\", "\\OLD\\A.TXT"}, Copies()));
     put("C:\\WINDOWS\\NEW.INI");
     put("C:\\NEW.TXT");
+    const struct {
+        const char* what;
+        std::function<void()> arrange;
+        std::vector<std::string> messages;
+        std::vector<std::string> newFiles;
+    } cases[] = {
+        {"removed by the installation", [] {}, {}, {"\\WINDOWS\\NEW.INI", "\\NEW.TXT"}},
+        // A link is a file: new in the root, and no way into a directory.
+        {"now a link",
+         [&] { ASSERT_EQ(symlink("WINDOWS", world.host("C:\\OLD").c_str()), 0); },
+         {},
+         {"\\WINDOWS\\NEW.INI", "\\NEW.TXT", "\\OLD"}},
+        {"unreadable",
+         [&] { fs->failList = [](std::string_view pattern) { return pattern == "C:\\OLD\\*.*"; }; },
+         {"Unable to read directory C:\\OLD\\. Input/output error.\nClick on Ok to continue creation of AFTER file."},
+         {"\\WINDOWS\\NEW.INI", "\\NEW.TXT"}},
+    };
+    const std::string before = readFile(world.data("BEFORE.DAT"));
+    for (const auto& c : cases) {
+        writeFile(world.data("BEFORE.DAT"), before);
+        std::filesystem::remove(world.data("AFTER1.DAT"));
+        std::filesystem::remove(world.host("C:\\OLD"));
+        world.prompts = {};
+        fs->failList = nullptr;
+        c.arrange();
 
-    run();  // \OLD\ was removed by the installation: its listing fails
+        run();
 
-    const auto messages = world.prompts.messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Unable to read directory C:\\OLD\\.\nClick on Ok to continue creation of AFTER file.");
-    EXPECT_EQ(messages[0].buttons, Buttons::Ok);
-    EXPECT_EQ(messages[0].icon, Icon::None);
-    EXPECT_EQ(messages[0].title, "Morvane");
-    EXPECT_EQ(readFile(world.data("AFTER1.DAT")),
-              crlf(Join({"Editor", "C", "\\WINDOWS\\NEW.INI", "\\NEW.TXT"}, kNoChange)));
-    EXPECT_FALSE(pathExists(world.data("BEFORE.DAT")));
+        EXPECT_EQ(world.prompts.messageTexts(), c.messages) << c.what;
+        for (const auto& message : world.prompts.messages()) {
+            EXPECT_EQ(message.buttons, Buttons::Ok);
+            EXPECT_EQ(message.icon, Icon::None);
+            EXPECT_EQ(message.title, "Morvane");
+        }
+        EXPECT_EQ(readFile(world.data("AFTER1.DAT")), crlf(Join(Join({"Editor", "C"}, c.newFiles), kNoChange)))
+            << c.what;
+        EXPECT_FALSE(pathExists(world.data("BEFORE.DAT")));
+    }
 }
 
 TEST_F(CreateAfterFileTest, DamagedBeforeFileStopsWithoutRecord)

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -436,8 +437,8 @@ TEST(CreateBeforeFile, AnUnreadableDirectoryAbortsWithTheFileDeletedFirst)
     const auto messages = prompts.messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text,
-              "An error has occurred reading directory C:\\TEMP\\. It is too dangerous to continue making the BEFORE "
-              "file. Check to see if anything is unusual about this directory.");
+              "An error has occurred reading directory C:\\TEMP\\. Permission denied. It is too dangerous to continue "
+              "making the BEFORE file. Check to see if anything is unusual about this directory.");
     EXPECT_EQ(messages[0].buttons, Buttons::Ok);
     EXPECT_EQ(messages[0].icon, Icon::Exclamation);
     EXPECT_EQ(messages[0].title, "Error");
@@ -446,28 +447,49 @@ TEST(CreateBeforeFile, AnUnreadableDirectoryAbortsWithTheFileDeletedFirst)
     expectCleanedUp(world);
 }
 
-TEST(CreateBeforeFile, ADirectoryThatVanishesDuringTheScanAbortsWithItsName)
+TEST(CreateBeforeFile, ADirectoryRemovedOrReplacedDuringTheScanIsRecordedAsAnEmptyOne)
 {
-    World world;
-    makeDirs(world.drive('C') + "/WINDOWS/SYSTEM");
-    makeDirs(world.drive('C') + "/ZZZ");
-    HookedFileSystem& fs = HookedFileSystem::install(world);
-    // Removed after its parent listed it, before it is read itself (\ZZZ\ is read between the two).
-    fs.onRead = [&](std::string_view dir) {
-        if (dir == "C:\\ZZZ\\") {
-            rmdir((world.drive('C') + "/WINDOWS/SYSTEM").c_str());
-        }
+    // Each is gone from under its name after its parent listed it, before it is read itself (\ZZZ\ is read
+    // between the two); a file and a directory below it go with it.
+    const struct {
+        const char* what;
+        std::function<void(const std::string& system)> replace;
+    } cases[] = {
+        {"removed", [](const std::string& system) { std::filesystem::remove_all(system); }},
+        {"replaced by a file",
+         [](const std::string& system) {
+             std::filesystem::remove_all(system);
+             writeFile(system, "now a file");
+         }},
+        {"replaced by a link",
+         [](const std::string& system) {
+             std::filesystem::remove_all(system);
+             EXPECT_EQ(symlink("../ZZZ", system.c_str()), 0);
+         }},
     };
-    world.prompts.type("P");
-    world.prompts.type("C");
+    for (const auto& c : cases) {
+        World world;
+        const std::string system = world.drive('C') + "/WINDOWS/SYSTEM";
+        makeDirs(system + "/DEEPER");
+        writeFile(system + "/DRV.DLL", "");
+        makeDirs(world.drive('C') + "/ZZZ");
+        HookedFileSystem& fs = HookedFileSystem::install(world);
+        fs.onRead = [&](std::string_view dir) {
+            if (dir == "C:\\ZZZ\\") {
+                c.replace(system);
+            }
+        };
+        world.prompts.type("P");
+        world.prompts.type("C");
 
-    CreateBeforeFile(world.ctx());
+        CreateBeforeFile(world.ctx());
 
-    EXPECT_EQ(world.prompts.messageTexts(),
-              Strings{"An error has occurred reading directory C:\\WINDOWS\\SYSTEM\\. It is too dangerous to continue "
-                      "making the BEFORE file. Check to see if anything is unusual about this directory."});
-    expectNothingRecorded(world);
-    expectCleanedUp(world);
+        EXPECT_TRUE(world.prompts.messageTexts().empty()) << c.what;
+        EXPECT_EQ(readFile(world.data("BEFORE.DAT")),
+                  record({{"P", "C", "\\WINDOWS\\SYSTEM\\", "\\WINDOWS\\", "\\ZZZ\\", "\\"}, kNoSystemFiles}))
+            << c.what;
+        expectBeforePairsSwitched(world);
+    }
 }
 
 TEST(CreateBeforeFile, ADataFolderThatCannotBeWrittenIsReportedWithTheReason)
