@@ -232,7 +232,20 @@ AfterFileCreation::Outcome AfterFileCreation::processDrive(char letter, char& ne
     state.DirCount = 0;
 
     panel.progress(6, "Identifying and saving new subdirectory names.");
-    std::vector<std::string> fresh = FindNewDirectories(oldDirectories, current, static_cast<long>(current.size()) - 1);
+    std::vector<std::string> fresh;
+    if (!currentFiles.anyVanished()) {
+        fresh = FindNewDirectories(oldDirectories, current, static_cast<long>(current.size()) - 1);
+    } else {
+        // A directory that was gone when the walk came to read it is not on the drive now: it is never recorded
+        // as new, or deleting the program would later remove whatever then stands under its name.
+        std::vector<std::string> present(1);
+        for (std::size_t entry = 1; entry < current.size(); ++entry) {
+            if (!currentFiles.vanished(static_cast<long>(entry))) {
+                present.push_back(current[entry]);
+            }
+        }
+        fresh = FindNewDirectories(oldDirectories, present, static_cast<long>(present.size()) - 1);
+    }
     if (!fresh.empty()) {
         ExchangeSortByLength(fresh, 0, fresh.size() - 1);
     }
@@ -297,12 +310,15 @@ void AfterFileCreation::findNewFiles(char letter, const LineStore& oldDirectorie
             names = currentFiles.of(found->second);
         } else {
             // Not on the drive under this exact path (removed, or renamed in letter case only): list it the
-            // ordinary way, which says whether it can be read.
+            // ordinary way, which says whether it is still there and can be read.
             auto listing =
                 m_ctx.fs.list(std::string(1, letter) + ":" + std::string(directory) + "*.*", kHidden | kSystem);
+            if (!listing && VanishedMeanwhile(listing.error())) {
+                continue;  // gone, or no longer a directory of the drive: it holds no new files
+            }
             if (!listing) {
                 m_ctx.prompts.messageBox("Unable to read directory " + std::string(1, letter) + ":" +
-                                             std::string(directory) +
+                                             std::string(directory) + ". " + ReasonSentence(listing.error()) +
                                              ".\nClick on Ok to continue creation of AFTER file.",
                                          Buttons::Ok, Icon::None, kAppTitle);
                 continue;

@@ -484,9 +484,10 @@ public:
 
     // Opens the folder named by all of `components` below a drive root, as an O_PATH descriptor when
     // `flags` says so. The names found on disk are appended to `host` when it is given.
+    // With `exact`, every name must be spelled as given: no other letter case is looked for.
     Result<Fd> openFolder(std::string_view path, const DriveHandle& drive,
                           const std::vector<std::string_view>& components, std::size_t count, int flags,
-                          std::string* host) const
+                          std::string* host, bool exact = false) const
     {
         // Fast path: the exact spelling, resolved by the kernel in one call.
         thread_local std::string relative;
@@ -510,15 +511,15 @@ public:
         if (errno == ELOOP) {
             return throughLink(path);
         }
-        if (errno != ENOENT && errno != ENOSYS) {
+        if ((errno != ENOENT || exact) && errno != ENOSYS) {
             return errorFromErrno(std::string(path), errno);
         }
-        return walk(path, drive, components, count, flags, host);
+        return walk(path, drive, components, count, flags, host, exact);
     }
 
     // Component by component: the exact name first, else the first name equal in letter case.
     Result<Fd> walk(std::string_view path, const DriveHandle& drive, const std::vector<std::string_view>& components,
-                    std::size_t count, int flags, std::string* host) const
+                    std::size_t count, int flags, std::string* host, bool exact) const
     {
         Fd current(::fcntl(drive.fd, F_DUPFD_CLOEXEC, 0));
         if (!current.valid()) {
@@ -528,7 +529,7 @@ public:
         for (std::size_t i = 0; i < count; ++i) {
             name.assign(components[i]);
             int next = ::openat(current.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC);
-            if (next < 0 && errno == ENOENT) {
+            if (next < 0 && errno == ENOENT && !exact) {
                 std::string other = findIgnoringCase(current.get(), name);
                 if (!other.empty()) {
                     name = std::move(other);
@@ -608,7 +609,8 @@ public:
 
     // Opens a directory for reading its entries. `device` receives the device that its subdirectories must
     // share (the drive root's for Windows paths, the directory's own for host paths); `host` its host path.
-    Result<Fd> openDirectory(std::string_view path, dev_t& device, std::string* host) const
+    // With `exact`, a Windows path's names are taken as spelled (see openFolder).
+    Result<Fd> openDirectory(std::string_view path, dev_t& device, std::string* host, bool exact = false) const
     {
         ParsedPath parsed;
         if (Status s = parsePath(path, parsed); !s) {
@@ -638,7 +640,7 @@ public:
         if (host) {
             *host = *m_fs.drives().root(parsed.letter);
         }
-        return openFolder(path, *drive, parsed.components, parsed.components.size(), O_RDONLY, host);
+        return openFolder(path, *drive, parsed.components, parsed.components.size(), O_RDONLY, host, exact);
     }
 
 private:
@@ -942,13 +944,23 @@ Result<Location> locateExisting(const FileSystem& fs, std::string_view path)
     return loc;
 }
 
-// Opens a directory of a drive and reads it in one pass.
-Result<Contents> readDirectoryAt(const FileSystem& fs, std::string_view directory, bool wantFiles)
+// Opens a directory of a drive and reads it in one pass. `listed`: the names are those a listing gave, taken
+// exactly as spelled, and the directory must still lie on its drive's file system.
+Result<Contents> readDirectoryAt(const FileSystem& fs, std::string_view directory, bool wantFiles, bool listed)
 {
     dev_t device = 0;
-    auto dir = PathResolver(fs).openDirectory(directory, device, nullptr);
+    auto dir = PathResolver(fs).openDirectory(directory, device, nullptr, listed);
     if (!dir) {
         return dir.error();
+    }
+    if (listed) {
+        struct stat st {};
+        if (::fstat(dir->get(), &st) != 0) {
+            return errorFromErrno(std::string(directory), errno);
+        }
+        if (st.st_dev != device) {
+            return Error{std::string(directory), EXDEV, "another file system is mounted on the directory"};
+        }
     }
     Contents contents;
     if (const int code = readContents(dir->get(), device, wantFiles, contents); code != 0) {
@@ -961,7 +973,7 @@ Result<Contents> readDirectoryAt(const FileSystem& fs, std::string_view director
 
 Result<Listing> FileSystem::subdirectories(std::string_view directory) const
 {
-    auto read = readDirectoryAt(*this, directory, false);
+    auto read = readDirectoryAt(*this, directory, false, false);
     if (!read) {
         return read.error();
     }
@@ -974,7 +986,7 @@ Result<Listing> FileSystem::subdirectories(std::string_view directory) const
 
 Result<DirectoryContents> FileSystem::readDirectory(std::string_view directory) const
 {
-    auto read = readDirectoryAt(*this, directory, true);
+    auto read = readDirectoryAt(*this, directory, true, true);
     if (!read) {
         return read.error();
     }
@@ -984,6 +996,11 @@ Result<DirectoryContents> FileSystem::readDirectory(std::string_view directory) 
     out.subdirectories = std::move(contents.directories);
     out.skipped = contents.skippedFiles + contents.skippedDirectories;
     return out;
+}
+
+bool VanishedMeanwhile(const Error& error)
+{
+    return error.code == ENOENT || error.code == ENOTDIR || error.code == ELOOP || error.code == EXDEV;
 }
 
 Result<unsigned> FileSystem::attributes(std::string_view path) const

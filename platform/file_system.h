@@ -93,7 +93,10 @@ public:
     // The immediate subdirectories of a directory (hidden and system ones included), in listing order.
     virtual Result<Listing> subdirectories(std::string_view directory) const;
 
-    // Files and subdirectories of one directory in one pass, both in listing order.
+    // Files and subdirectories of one directory in one pass, both in listing order. For the scans, which walk a
+    // live drive with the names its listings gave: every name is taken exactly as spelled (a directory removed
+    // meanwhile is never stood in for by one of another letter case), and a directory on which another file
+    // system has been mounted meanwhile is refused with EXDEV.
     virtual Result<DirectoryContents> readDirectory(std::string_view directory) const;
 
     // The attribute bits of a file or directory (kReadOnly, kHidden, kSystem, kDirectory).
@@ -123,6 +126,12 @@ public:
 private:
     DriveMap m_drives;
 };
+
+// An error that says a directory or file named by a listing a moment ago is gone, or is no longer what the
+// listing found (a file or a link where a directory stood, another file system mounted on it): ENOENT, ENOTDIR,
+// ELOOP or EXDEV. A scan of a live drive takes such a directory as an empty one and such a file as absent; any
+// other error (EACCES, EIO...) is a failure to read.
+bool VanishedMeanwhile(const Error& error);
 
 // The folder that holds the running executable, ending in '/'.
 std::string executableDirectory();

@@ -209,7 +209,8 @@ bool BeforeFileRun::recordDrive(char letter)
     if (!scanned) {
         // The failing directory as it stood in the list, drive included: "C:\TEMP\".
         abandon();
-        showError(m_ctx, "An error has occurred reading directory " + scanned.error().path +
+        showError(m_ctx, "An error has occurred reading directory " + scanned.error().path + ". " +
+                             ReasonSentence(scanned.error()) +
                              ". It is too dangerous to continue making the BEFORE file. Check to see if anything is "
                              "unusual about this directory.");
         return false;
@@ -267,6 +268,14 @@ bool BeforeFileRun::copySystemFile(const ConfigFile& file, const std::string& pa
     if (found && !found->names.empty()) {
         auto in = m_ctx.fs.openForReading(path);
         Status read = in.status();
+        if (!in && VanishedMeanwhile(in.error())) {
+            // Removed between the listing and the opening: absent, when a second listing no longer finds it (a
+            // link to nothing is still listed, and stays a failure to read).
+            const Result<Listing> again = m_ctx.fs.list(path, kNormal);
+            if (again && again->names.empty()) {
+                read = Status();
+            }
+        }
         if (in) {
             std::string line;
             while ((*in)->readLine(line)) {

@@ -121,6 +121,14 @@ DirectoryFiles::Names DirectoryFiles::of(long entry) const
     return Names(m_names.data() + m_starts[k], m_names.data() + m_starts[k + 1]);
 }
 
+bool DirectoryFiles::vanished(long entry) const
+{
+    if (entry < m_first || static_cast<std::size_t>(entry - m_first) >= directories()) {
+        return false;
+    }
+    return m_vanished[static_cast<std::size_t>(entry - m_first)];
+}
+
 void DirectoryFiles::start(long firstEntry)
 {
     clear();
@@ -135,6 +143,14 @@ void DirectoryFiles::add(const std::vector<std::string>& names)
         m_names.push_back('\0');
     }
     m_starts.push_back(m_names.size());
+    m_vanished.push_back(false);
+}
+
+void DirectoryFiles::addVanished()
+{
+    m_starts.push_back(m_names.size());
+    m_vanished.push_back(true);
+    m_anyVanished = true;
 }
 
 void DirectoryFiles::clear()
@@ -142,6 +158,8 @@ void DirectoryFiles::clear()
     m_first = 0;
     m_names.clear();
     m_starts.clear();
+    m_vanished.clear();
+    m_anyVanished = false;
 }
 
 Status ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* counts, DirectoryFiles* files)
@@ -153,31 +171,38 @@ Status ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* 
     if (files) {
         files->start(state.DirCount);
     }
+    const auto rootPosition = position;
     EventGate gate(ctx.events);
     Status status;
     for (;;) {
         // A copy: appending below may move the list.
         const std::string directory = state.DirList[position];
         auto contents = ctx.fs.readDirectory(directory);
-        if (!contents) {
+        if (contents) {
+            if (counts) {
+                counts->skipped += contents->skipped;
+            }
+            if (files) {
+                files->add(contents->files);
+            }
+            for (const std::string& name : contents->subdirectories) {
+                std::string path = directory + name;
+                if (static_cast<unsigned char>(path.back()) < 32) {
+                    path.back() = '\\';
+                }
+                if (path.back() != '\\') {
+                    path += '\\';
+                }
+                appendEntry(state, std::move(path));
+            }
+        } else if (position != rootPosition && VanishedMeanwhile(contents.error())) {
+            // Removed or replaced since its parent was listed: an empty directory, with nothing to descend into.
+            if (files) {
+                files->addVanished();
+            }
+        } else {
             status = Error{directory, contents.error().code, contents.error().reason};
             break;
-        }
-        if (counts) {
-            counts->skipped += contents->skipped;
-        }
-        if (files) {
-            files->add(contents->files);
-        }
-        for (const std::string& name : contents->subdirectories) {
-            std::string path = directory + name;
-            if (static_cast<unsigned char>(path.back()) < 32) {
-                path.back() = '\\';
-            }
-            if (path.back() != '\\') {
-                path += '\\';
-            }
-            appendEntry(state, std::move(path));
         }
         ++position;
         if (position > static_cast<std::size_t>(state.DirCount) || state.DirList[position].empty()) {
@@ -252,6 +277,18 @@ void SortDirListByLength(State& state)
     if (state.DirCount >= 2) {
         ExchangeSortByLength(state.DirList, 1, static_cast<std::size_t>(state.DirCount));
     }
+}
+
+std::string ReasonSentence(const Error& error)
+{
+    std::string reason = error.reason.empty() ? std::string("Unknown error") : error.reason;
+    if (reason[0] >= 'a' && reason[0] <= 'z') {
+        reason[0] = static_cast<char>(reason[0] - 'a' + 'A');
+    }
+    while (!reason.empty() && reason.back() == '.') {
+        reason.pop_back();
+    }
+    return reason;
 }
 
 void ReportSkippedNames(Prompts& prompts, std::size_t count)

@@ -65,9 +65,15 @@ public:
     // an entry the scan did not read.
     Names of(long entry) const;
 
+    // True when the directory stored at `entry` was gone, or no longer a directory of the drive, when the scan
+    // came to read it (see ReadDirectoryTree): it stands in the list as an empty directory.
+    bool vanished(long entry) const;
+    bool anyVanished() const { return m_anyVanished; }
+
     // The scan calls these: the directory read next is stored at DirList(first) onwards, one after another.
     void start(long firstEntry);
     void add(const std::vector<std::string>& names);
+    void addVanished();
 
     void clear();
     std::size_t directories() const { return m_starts.empty() ? 0 : m_starts.size() - 1; }
@@ -76,6 +82,8 @@ private:
     long m_first = 0;
     std::string m_names;
     std::vector<std::size_t> m_starts;  // directory k's names lie in [m_starts[k], m_starts[k + 1])
+    std::vector<bool> m_vanished;       // per directory read
+    bool m_anyVanished = false;
 };
 
 // Reads the whole directory tree below root (a drive letter and ":\", "C:\") breadth-first into
@@ -86,7 +94,10 @@ private:
 // slot 0..DirCount whose second character is ':' loses its first two characters ("C:\A\" becomes "\A\"), also
 // when the scan fails.
 //
-// A directory that cannot be read ends the scan with an error whose path is that directory as it stood in the
+// The drive is live: a directory below the root that its parent's listing named but that is gone, or is no
+// longer a directory of the drive, by the time the scan reads it (VanishedMeanwhile) stays in the list as an
+// empty directory, without an error and without being counted; `files` marks it as vanished. Any other
+// directory that cannot be read ends the scan with an error whose path is that directory as it stood in the
 // list ("C:\TEMP\"). Names the platform left out are added to counts->skipped. When `files` is given, the file
 // names of each directory read are kept there (see DirectoryFiles). Window events run a few dozen times a
 // second at most, however many directories there are.
@@ -106,6 +117,10 @@ void ExchangeSortByLength(std::vector<std::string>& list, std::size_t first, std
 
 // Sorts DirList entries 1..DirCount longest first, in exactly the exchange sort's order.
 void SortDirListByLength(State& state);
+
+// The system's reason of a failure to read, to follow a sentence of a message: its first letter in upper case,
+// without a closing full stop ("Permission denied").
+std::string ReasonSentence(const Error& error);
 
 // When count > 0, says how many names were passed over, with OK, the information icon and the title "Morvane".
 void ReportSkippedNames(Prompts& prompts, std::size_t count);

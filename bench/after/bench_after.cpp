@@ -427,6 +427,12 @@ int main(int argc, char** argv)
         if (argc == 4 && std::string(argv[1]) == "--child-after") {
             return morvane::bench::RunAfterChild(argv[2], argv[3]);
         }
+        for (int i = 1; i < argc; ++i) {
+            if (std::string(argv[i]) == "--root-fs") {
+                std::cout << "morvane_bench_after: --root-fs is the BEFORE benchmark's; nothing to time here\n";
+                return 0;
+            }
+        }
         return morvane::bench::Run(morvane::bench::Parse(argc, argv));
     } catch (const std::exception& e) {
         std::cerr << "morvane_bench_after: " << e.what() << '\n';

@@ -3,6 +3,12 @@
 //
 //   morvane_bench_before [--dirs N] [--files N] [--seed S] [--runs R] [--tree DIR | --work DIR] [--keep]
 //                        [--data DIR] [--literal-sort]
+//   morvane_bench_before --root-fs [--runs R] [--data DIR]
+//
+// --root-fs times Create BEFORE file of the machine's own root file system, / as drive C:, against
+// `find / -xdev -printf '%p\n' >/dev/null` in the same run, alternating. The root file system is live and
+// partly readable by root alone: run it as root, and expect the two to list slightly different numbers of
+// names (find also prints mount points and names a Windows path cannot express).
 //
 // Defaults: 100,000 directories and 900,000 files, seed 1, 5 runs. The tree is generated in DIR (default
 // $TMPDIR/morvane-bench/tree-<dirs>-<files>-<seed>) unless DIR already holds the same tree from an earlier run
@@ -77,6 +83,7 @@ struct Options {
     std::string work;
     bool keep = false;
     bool literalSort = false;
+    bool rootFs = false;
 };
 
 Options parse(int argc, char** argv)
@@ -107,6 +114,8 @@ Options parse(int argc, char** argv)
             o.keep = true;
         } else if (a == "--literal-sort") {
             o.literalSort = true;
+        } else if (a == "--root-fs") {
+            o.rootFs = true;
         } else if (a == "--work" && i + 1 < argc) {
             o.work = argv[++i];
         } else if (a == "--remove-tree") {
@@ -210,8 +219,76 @@ std::string runsText(const std::vector<double>& runs)
     return out;
 }
 
+std::size_t countLines(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::size_t lines = 0;
+    std::string line;
+    while (std::getline(file, line)) {
+        ++lines;
+    }
+    return lines;
+}
+
+// Create BEFORE file of / as C: against find / -xdev, each run a fresh process, warm cache, alternating.
+int benchmarkRootFileSystem(const Options& o)
+{
+    struct stat st {};
+    const std::string dataParent = !o.data.empty() ? o.data : (stat("/dev/shm", &st) == 0 ? "/dev/shm" : "/tmp");
+    const std::string data = temporaryFolder(dataParent);
+    const std::string self = SelfExecutable();
+    const std::vector<std::string> find{"find", "/", "-xdev", "-printf", "%p\\n"};
+    const std::vector<std::string> before{self, "--child-before", "/", data};
+    std::printf("Root file system / as drive C:, run as user %d, data folder %s\n", static_cast<int>(geteuid()),
+                data.c_str());
+
+    // Warm cache, and the sizes of both listings.
+    const std::string findList = data + "find.txt";
+    if (RunChild(find, findList).exitCode != 0) {
+        std::printf("  note: find reported errors (folders it may not read)\n");
+    }
+    const std::size_t findLines = countLines(findList);
+    std::remove(findList.c_str());
+    if (RunChild(before).exitCode != 0) {
+        std::fprintf(stderr, "BEFORE creation of / failed (see the message above; run as root)\n");
+        RunChild({"rm", "-rf", data});
+        return 1;
+    }
+    std::printf("  find / -xdev: %zu names; BEFORE.DAT: %zu lines\n", findLines, countLines(data + "BEFORE.DAT"));
+    std::fflush(stdout);
+
+    std::vector<double> findRuns, beforeRuns;
+    long peakKiB = 0;
+    for (int r = 0; r < o.runs; ++r) {
+        const ChildRun f = RunChild(find);
+        const ChildRun b = RunChild(before);
+        if (b.exitCode != 0) {
+            std::fprintf(stderr, "a run of BEFORE creation failed (%d)\n", b.exitCode);
+            RunChild({"rm", "-rf", data});
+            return 1;
+        }
+        findRuns.push_back(f.seconds);
+        beforeRuns.push_back(b.seconds);
+        peakKiB = std::max(peakKiB, b.peakKiB);
+    }
+    const double findMedian = Median(findRuns);
+    const double beforeMedian = Median(beforeRuns);
+    std::printf("Runs: %d each, warm cache, alternating\n", o.runs);
+    std::printf("  find / -xdev -printf '%%p\\n' >/dev/null   median %.3f s   (%s)\n", findMedian,
+                runsText(findRuns).c_str());
+    std::printf("  Create BEFORE file of / (engine)       median %.3f s   (%s)\n", beforeMedian,
+                runsText(beforeRuns).c_str());
+    std::printf("  ratio BEFORE / find: %.2f\n", beforeMedian / findMedian);
+    std::printf("  peak memory of BEFORE creation: %.1f MiB\n", static_cast<double>(peakKiB) / 1024);
+    RunChild({"rm", "-rf", data});
+    return 0;
+}
+
 int benchmark(const Options& o)
 {
+    if (o.rootFs) {
+        return benchmarkRootFileSystem(o);
+    }
     const TreeLayout layout = PlanTree(o.spec);
     std::printf("Tree %s: %zu directories, %zu files, seed %llu\n", o.tree.c_str(), layout.directories.size(),
                 o.spec.files, static_cast<unsigned long long>(o.spec.seed));

@@ -374,18 +374,28 @@ TEST_F(CreateAfterFileTest, UnreadableOldDirectoryIsReportedAndPassedOver)
     writeBefore(Join({"Editor", "C", "\\WINDOWS\\", "\\OLD\\", "\\", "\\OLD\\A.TXT"}, Copies()));
     put("C:\\WINDOWS\\NEW.INI");
     put("C:\\NEW.TXT");
+    fs->failList = [](std::string_view pattern) { return pattern == "C:\\OLD\\*.*"; };
 
-    run();  // \OLD\ was removed by the installation: its listing fails
+    run();  // \OLD\ was removed by the installation and holds no new files; it is the error that is reported
 
     const auto messages = world.prompts.messages();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Unable to read directory C:\\OLD\\.\nClick on Ok to continue creation of AFTER file.");
+    EXPECT_EQ(
+        messages[0].text,
+        "Unable to read directory C:\\OLD\\. Input/output error.\nClick on Ok to continue creation of AFTER file.");
     EXPECT_EQ(messages[0].buttons, Buttons::Ok);
     EXPECT_EQ(messages[0].icon, Icon::None);
     EXPECT_EQ(messages[0].title, "Morvane");
     EXPECT_EQ(readFile(world.data("AFTER1.DAT")),
               crlf(Join({"Editor", "C", "\\WINDOWS\\NEW.INI", "\\NEW.TXT"}, kNoChange)));
     EXPECT_FALSE(pathExists(world.data("BEFORE.DAT")));
+
+    // Without the error, the directory that is gone is simply empty.
+    writeBefore(Join({"Editor", "C", "\\WINDOWS\\", "\\OLD\\", "\\", "\\OLD\\A.TXT"}, Copies()));
+    fs->failList = nullptr;
+    run();
+    EXPECT_EQ(world.prompts.messages().size(), 1u);
+    EXPECT_EQ(readFile(world.data("AFTER2.DAT")), readFile(world.data("AFTER1.DAT")));
 }
 
 TEST_F(CreateAfterFileTest, DamagedBeforeFileStopsWithoutRecord)

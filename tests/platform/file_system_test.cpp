@@ -162,7 +162,7 @@ TEST_F(PlatformListing, ListsByPatternAndAttributesInUpperCaseOrder)
 
 TEST_F(PlatformListing, ReadsADirectoryInOnePassWithoutEnteringLinks)
 {
-    auto contents = w.fs->readDirectory("C:\\l\\");
+    auto contents = w.fs->readDirectory("C:\\L\\");
     ASSERT_TRUE(contents.ok()) << contents.error().describe();
     EXPECT_EQ(contents->files, (Names{".dot", "A.TXT", "a.txt", "B", "b", "loop", "noext", "tolink", "_x"}));
     EXPECT_EQ(contents->subdirectories, (Names{".hdir", "Sub"}));
@@ -172,6 +172,11 @@ TEST_F(PlatformListing, ReadsADirectoryInOnePassWithoutEnteringLinks)
     ASSERT_TRUE(subdirectories.ok());
     EXPECT_EQ(subdirectories->names, (Names{".hdir", "Sub"}));
     EXPECT_EQ(subdirectories->skipped, 1u);  // only the directory that a Windows path cannot name
+
+    // The names are those a listing gave: a directory of another letter case never stands in for them.
+    EXPECT_EQ(w.fs->readDirectory("C:\\l\\").error().code, ENOENT);
+    EXPECT_TRUE(VanishedMeanwhile(w.fs->readDirectory("C:\\L\\a.txt\\").error()));
+    EXPECT_FALSE(VanishedMeanwhile(errorFromErrno("C:\\L\\", EACCES)));
 
     // The link to Sub is never a way in.
     EXPECT_EQ(w.fs->readDirectory("C:\\L\\tolink").error().code, ELOOP);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -436,8 +437,8 @@ TEST(CreateBeforeFile, AnUnreadableDirectoryAbortsWithTheFileDeletedFirst)
     const auto messages = prompts.messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text,
-              "An error has occurred reading directory C:\\TEMP\\. It is too dangerous to continue making the BEFORE "
-              "file. Check to see if anything is unusual about this directory.");
+              "An error has occurred reading directory C:\\TEMP\\. Permission denied. It is too dangerous to continue "
+              "making the BEFORE file. Check to see if anything is unusual about this directory.");
     EXPECT_EQ(messages[0].buttons, Buttons::Ok);
     EXPECT_EQ(messages[0].icon, Icon::Exclamation);
     EXPECT_EQ(messages[0].title, "Error");
@@ -446,16 +447,16 @@ TEST(CreateBeforeFile, AnUnreadableDirectoryAbortsWithTheFileDeletedFirst)
     expectCleanedUp(world);
 }
 
-TEST(CreateBeforeFile, ADirectoryThatVanishesDuringTheScanAbortsWithItsName)
+TEST(CreateBeforeFile, ADirectoryThatVanishesDuringTheScanIsRecordedAsAnEmptyOne)
 {
     World world;
-    makeDirs(world.drive('C') + "/WINDOWS/SYSTEM");
+    makeDirs(world.drive('C') + "/WINDOWS/SYSTEM/DEEPER");
     makeDirs(world.drive('C') + "/ZZZ");
     HookedFileSystem& fs = HookedFileSystem::install(world);
     // Removed after its parent listed it, before it is read itself (\ZZZ\ is read between the two).
     fs.onRead = [&](std::string_view dir) {
         if (dir == "C:\\ZZZ\\") {
-            rmdir((world.drive('C') + "/WINDOWS/SYSTEM").c_str());
+            std::filesystem::remove_all(world.drive('C') + "/WINDOWS/SYSTEM");
         }
     };
     world.prompts.type("P");
@@ -463,11 +464,9 @@ TEST(CreateBeforeFile, ADirectoryThatVanishesDuringTheScanAbortsWithItsName)
 
     CreateBeforeFile(world.ctx());
 
-    EXPECT_EQ(world.prompts.messageTexts(),
-              Strings{"An error has occurred reading directory C:\\WINDOWS\\SYSTEM\\. It is too dangerous to continue "
-                      "making the BEFORE file. Check to see if anything is unusual about this directory."});
-    expectNothingRecorded(world);
-    expectCleanedUp(world);
+    EXPECT_EQ(world.prompts.messageTexts(), Strings{});
+    EXPECT_EQ(readFile(world.data("BEFORE.DAT")),
+              record({{"P", "C", "\\WINDOWS\\SYSTEM\\", "\\WINDOWS\\", "\\ZZZ\\", "\\"}, kNoSystemFiles}));
 }
 
 TEST(CreateBeforeFile, ADataFolderThatCannotBeWrittenIsReportedWithTheReason)
