@@ -134,14 +134,15 @@ void ProgramDeletion::deleteDirectory(char letter, const RecordPath& directory)
         return;
     }
 
-    // Every file, hidden and system ones included, listed once and deleted in that order. Subdirectories are
-    // not listed: the record names each new one, deeper ones first.
+    // Every file, hidden and system ones included, read once and deleted in that order. Subdirectories are left
+    // to their own lines: the record names each new one, deeper ones first. The read never crosses into another
+    // file system mounted here, and a directory removed or replaced meanwhile reads as an empty one.
     const std::string folder = directory.onDrive(letter);
-    std::string name;  // the last file tried, named by the message when a listing fails
+    std::string name;  // the last file tried, named by the message when a read fails
     for (;;) {
-        auto listing = fs.list(folder + "*.*", kHidden | kSystem);
-        if (listing) {
-            for (const std::string& file : listing->names) {
+        auto contents = fs.readDirectory(folder);
+        if (contents) {
+            for (const std::string& file : contents->files) {
                 name = file;
                 if (!deleteNewFile(letter, directory, folder + file)) {
                     break;
@@ -149,20 +150,20 @@ void ProgramDeletion::deleteDirectory(char letter, const RecordPath& directory)
             }
             break;
         }
-        if (IsGone(listing.error())) {
-            return;  // removed meanwhile
+        if (VanishedMeanwhile(contents.error())) {
+            break;
         }
-        // Yes gives up on the files and goes on to the directory; No lists it again.
+        // Yes gives up on the files and goes on to the directory; No reads it again.
         if (problem(1, letter, directory, name) == Answer::Yes) {
             break;
         }
     }
 
     auto still = fs.attributes(entry);
-    if (!still || (*still & kDirectory) == 0) {
+    if (!still) {
         return;
     }
-    if (fs.removeDirectory(entry)) {
+    if ((*still & kDirectory) != 0 && fs.removeDirectory(entry)) {
         return;
     }
     if (fs.attributes(entry)) {

@@ -66,7 +66,7 @@ protected:
 
     // C: holds the user's files, an older folder WINDOWS and what "Setup" installed: \APP\ with \APP\SUB\ (a
     // read-only file, a hidden one, a DOS-hidden system one, a link to a file of the user's) and two files
-    // added to WINDOWS.
+    // added to WINDOWS. The record also names a directory and a file that are gone already.
     void install()
     {
         writeFile(world.host("C:\\USER\\KEEP.TXT"), "mine");
@@ -81,7 +81,7 @@ protected:
         symlink(world.host("C:\\USER\\KEEP.TXT").c_str(), world.host("C:\\APP\\LINK").c_str());
         writeFile(world.host("C:\\WINDOWS\\NEW1.DLL"), "1");
         writeFile(world.host("C:\\WINDOWS\\NEW2.DLL"), "2");
-        record(AfterFile("Setup", {"C", "\\APP\\SUB\\", "\\APP\\", "\\WINDOWS\\NEW1.DLL", "\\WINDOWS\\GONE.DLL",
+        record(AfterFile("Setup", {"C", "\\APP\\SUB\\", "\\GONE\\", "\\APP\\", "\\WINDOWS\\NEW1.DLL", "\\WINDOWS\\GONE.DLL",
                                    "\\WINDOWS\\NEW2.DLL"}));
     }
     void record(const std::string& bytes) { writeFile(world.data("AFTER1.DAT"), bytes); }
@@ -188,9 +188,9 @@ TEST_F(DeleteProgramTest, AListingThatFailsIsReportedAndNoListsAgain)
 {
     install();
     int failures = 0;
-    fs.failList = [&](std::string_view pattern) -> std::optional<Error> {
-        if (pattern == "C:\\APP\\SUB\\*.*" && failures++ < 1) {
-            return errorFromErrno(std::string(pattern), EIO);
+    fs.failRead = [&](std::string_view directory) -> std::optional<Error> {
+        if (directory == "C:\\APP\\SUB\\" && failures++ < 1) {
+            return errorFromErrno(std::string(directory), EIO);
         }
         return std::nullopt;
     };
