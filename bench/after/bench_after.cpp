@@ -35,9 +35,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/installation.h"
 #include "bench/common/measure.h"
-#include "bench/common/tree_generator.h"
 #include "bench/common/quiet_ui.h"
+#include "bench/common/tree_generator.h"
 #include "changes/create_after_file.h"
 #include "core/context.h"
 #include "snapshot/create_before_file.h"
@@ -45,9 +46,6 @@
 namespace morvane::bench {
 namespace {
 
-constexpr std::size_t kNewDirectories = 300;
-constexpr std::size_t kFilesInNewDirectories = 6000;
-constexpr std::size_t kFilesInOldDirectories = 500;
 constexpr double kMemoryLimitMiB = 512;
 
 // The user interface of a benchmark run: answers the two questions of Create BEFORE file and counts every
@@ -161,38 +159,6 @@ std::string Quoted(const std::string& path)
 double Seconds(std::chrono::steady_clock::time_point since)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-// The installation the benchmark makes and takes away again.
-struct Installation {
-    std::vector<std::string> directories;  // relative, parents before children, ending in '/'
-    std::vector<std::string> filesInNew;   // relative
-    std::vector<std::string> filesInOld;   // relative
-};
-
-Installation Install(const std::string& root, const TreeLayout& layout)
-{
-    Installation made;
-    made.directories = AddToTree(root, layout, kNewDirectories, 0, 11).directories;
-    for (std::size_t i = 0; i < kFilesInNewDirectories; ++i) {
-        std::string path = made.directories[i % made.directories.size()] + "inst+" + std::to_string(i) + ".bin";
-        CreateEmptyFile(root + "/" + path);
-        made.filesInNew.push_back(std::move(path));
-    }
-    made.filesInOld = AddToTree(root, layout, 0, kFilesInOldDirectories, 12).files;
-    return made;
-}
-
-void Uninstall(const std::string& root, const Installation& made)
-{
-    for (const auto* list : {&made.filesInOld, &made.filesInNew}) {
-        for (const std::string& path : *list) {
-            unlink((root + "/" + path).c_str());
-        }
-    }
-    for (auto it = made.directories.rbegin(); it != made.directories.rend(); ++it) {
-        rmdir((root + "/" + *it).c_str());
-    }
 }
 
 // Compares the AFTER file's drive section with the installation: every new directory and every file
