@@ -567,6 +567,12 @@ int main(int argc, char** argv)
         if (argc == 4 && std::string(argv[1]) == "--child-remove") {
             return morvane::bench::RunRemoveChild(argv[2], argv[3]);
         }
+        for (int i = 1; i < argc; ++i) {
+            if (std::string(argv[i]) == "--root-fs") {
+                std::cout << "morvane_bench_remove: --root-fs is the BEFORE benchmark's; nothing to time here\n";
+                return 0;
+            }
+        }
         return morvane::bench::Run(morvane::bench::Parse(argc, argv));
     } catch (const std::exception& e) {
         std::cerr << "morvane_bench_remove: " << e.what() << '\n';
