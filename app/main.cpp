@@ -1,14 +1,40 @@
 #include <QApplication>
+#include <QCoreApplication>
+#include <QIcon>
+#include <cstdio>
 
 #include "app/application.h"
+#include "app/command_line.h"
 #include "platform/qt_desktop.h"
 #include "platform/qt_printer.h"
 #include "platform/qt_prompts.h"
 
 int main(int argc, char** argv)
 {
+    // The command line is read with a core application only: it needs no display, so --help, --version and
+    // errors work in a terminal, and a wrong command line ends before any window opens.
+    morvane::CommandLine line;
+    {
+        QCoreApplication core(argc, argv);
+        line = morvane::ReadCommandLine(QCoreApplication::arguments());
+    }
+    switch (line.action) {
+    case morvane::CommandLine::Action::ShowHelp:
+    case morvane::CommandLine::Action::ShowVersion:
+        std::fputs(line.output.toLocal8Bit().constData(), stdout);
+        return 0;
+    case morvane::CommandLine::Action::Fail:
+        std::fputs(line.output.toLocal8Bit().constData(), stderr);
+        return morvane::kCommandLineError;
+    case morvane::CommandLine::Action::Run:
+        break;
+    }
+
     QApplication app(argc, argv);
     app.setApplicationName("Morvane");
+    app.setWindowIcon(QIcon(":/icons/org.example.morvane.svg"));
+    // Ties the windows to the desktop entry, whose name is the application's ID.
+    QGuiApplication::setDesktopFileName("org.example.morvane");
     // Commands hide the main window while message boxes come and go; only Exit ends the program.
     app.setQuitOnLastWindowClosed(false);
 
@@ -17,8 +43,9 @@ int main(int argc, char** argv)
     morvane::QtPrinter printer;
     const std::string exeDir = morvane::executableDirectory();
     morvane::Application morvane(morvane::Host{
-        std::make_unique<morvane::FileSystem>(morvane::DriveMap::fromEnvironment()),
-        morvane::chooseDataFolder(exeDir),
+        std::make_unique<morvane::FileSystem>(line.prefix.empty() ? morvane::DriveMap::fromEnvironment()
+                                                                  : morvane::DriveMap::fromPrefix(line.prefix)),
+        line.dataFolder.empty() ? morvane::chooseDataFolder(exeDir) : line.dataFolder,
         morvane::shippedManualPath(exeDir),
         prompts,
         desktop,
