@@ -31,9 +31,8 @@ CommandLine ReadCommandLine(const QStringList& arguments)
         "Morvane records what the installation of a program adds to the drives, and deletes the program again.");
     const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
     const QCommandLineOption version({"v", "version"}, "Show the version and exit.");
-    const QCommandLineOption prefix("prefix",
-                                    "Work on the drives of the Wine prefix <dir> (instead of $WINEPREFIX or ~/.wine).",
-                                    "dir");
+    const QCommandLineOption prefix(
+        "prefix", "Work on the drives of the Wine prefix <dir> (instead of $WINEPREFIX or ~/.wine).", "dir");
     const QCommandLineOption dataDir("data-dir", "Keep the record files and the manual in the folder <dir>.", "dir");
     parser.addOptions({help, version, prefix, dataDir});
 

@@ -18,16 +18,13 @@ int main(int argc, char** argv)
         QCoreApplication core(argc, argv);
         line = morvane::ReadCommandLine(QCoreApplication::arguments());
     }
-    switch (line.action) {
-    case morvane::CommandLine::Action::ShowHelp:
-    case morvane::CommandLine::Action::ShowVersion:
-        std::fputs(line.output.toLocal8Bit().constData(), stdout);
-        return 0;
-    case morvane::CommandLine::Action::Fail:
+    if (line.action == morvane::CommandLine::Action::Fail) {
         std::fputs(line.output.toLocal8Bit().constData(), stderr);
         return morvane::kCommandLineError;
-    case morvane::CommandLine::Action::Run:
-        break;
+    }
+    if (line.action != morvane::CommandLine::Action::Run) {
+        std::fputs(line.output.toLocal8Bit().constData(), stdout);
+        return 0;
     }
 
     QApplication app(argc, argv);
