@@ -30,7 +30,7 @@ done
 echo "Installed copy of the manual." >>"$stage/usr/share/morvane/ZELK.TXT"
 make_prefix "$tmp/prefix" "App"
 HOME="$tmp/home" XDG_DATA_HOME="$tmp/xdg" comes_up "$tmp/xdg/morvane/ZELK.TXT" \
-  "$stage/usr/bin/morvane" --prefix "$tmp/prefix" || fail "the installed morvane did not come up"
+  "$stage/usr/bin/morvane" --prefix "$tmp/prefix" || fail "the installed morvane did not come up with its manual in the per-user data folder"
 cmp -s "$stage/usr/share/morvane/ZELK.TXT" "$tmp/xdg/morvane/ZELK.TXT" ||
   fail "the data folder's manual is not the one in share/morvane/"
 [ "$(cat "$tmp/xdg/morvane/BEFORE.DAT" 2>/dev/null)" = $'App\r' ] ||
