@@ -3,12 +3,19 @@
 #   ./build.sh run     build and start Morvane
 #   ./build.sh test    build and run every test headless
 #   ./build.sh bench   build the benchmarks (Release) and run them
+#   ./build.sh package build morvane_4.0-1_amd64.deb here and check it with lintian
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 what="${1:-run}"
 
-packages=(cmake ninja-build g++ qt6-base-dev libgl-dev libgtest-dev xdg-utils poppler-utils)
+# libqt6svg6 draws the window icon; the tests check the installation with the distribution's tools and make
+# the package, for which CPack needs dpkg-shlibdeps (dpkg-dev) and file.
+packages=(cmake ninja-build g++ qt6-base-dev libgl-dev libgtest-dev xdg-utils poppler-utils libqt6svg6)
+case "$what" in
+  test) packages+=(desktop-file-utils appstream groff-base dpkg-dev file lintian) ;;
+  package) packages+=(dpkg-dev file lintian) ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -45,8 +52,21 @@ case "$what" in
       fi
     done
     ;;
+  package)
+    # Built with the distribution's compiler and linker flags (hardening included), as its own packages are.
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    cmake -S "$here" -B "$here/build-package" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVANE_TESTS=OFF \
+      -DMORVANE_BENCH=OFF -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+      -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
+    cmake --build "$here/build-package" --target morvane -j "$jobs"
+    (cd "$here/build-package" && cpack)
+    cp "$here/build-package/morvane_4.0-1_amd64.deb" "$here/"
+    echo "lintian:"
+    lintian "$here/morvane_4.0-1_amd64.deb"
+    echo "Made $here/morvane_4.0-1_amd64.deb; install it with: sudo apt install ./morvane_4.0-1_amd64.deb"
+    ;;
   *)
-    echo "usage: $0 run|test|bench [benchmark arguments]" >&2
+    echo "usage: $0 run|test|bench|package [benchmark arguments]" >&2
     exit 2
     ;;
 esac

@@ -1,14 +1,37 @@
 #include <QApplication>
+#include <QCoreApplication>
+#include <QIcon>
+#include <cstdio>
 
 #include "app/application.h"
+#include "app/command_line.h"
 #include "platform/qt_desktop.h"
 #include "platform/qt_printer.h"
 #include "platform/qt_prompts.h"
 
 int main(int argc, char** argv)
 {
+    // The command line is read with a core application only: it needs no display, so --help, --version and
+    // errors work in a terminal, and a wrong command line ends before any window opens.
+    morvane::CommandLine line;
+    {
+        QCoreApplication core(argc, argv);
+        line = morvane::ReadCommandLine(QCoreApplication::arguments());
+    }
+    if (line.action == morvane::CommandLine::Action::Fail) {
+        std::fputs(line.output.toLocal8Bit().constData(), stderr);
+        return morvane::kCommandLineError;
+    }
+    if (line.action != morvane::CommandLine::Action::Run) {
+        std::fputs(line.output.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+
     QApplication app(argc, argv);
     app.setApplicationName("Morvane");
+    app.setWindowIcon(QIcon(":/icons/org.example.morvane.svg"));
+    // Ties the windows to the desktop entry, whose name is the application's ID.
+    QGuiApplication::setDesktopFileName("org.example.morvane");
     // Commands hide the main window while message boxes come and go; only Exit ends the program.
     app.setQuitOnLastWindowClosed(false);
 
@@ -17,8 +40,9 @@ int main(int argc, char** argv)
     morvane::QtPrinter printer;
     const std::string exeDir = morvane::executableDirectory();
     morvane::Application morvane(morvane::Host{
-        std::make_unique<morvane::FileSystem>(morvane::DriveMap::fromEnvironment()),
-        morvane::chooseDataFolder(exeDir),
+        std::make_unique<morvane::FileSystem>(line.prefix.empty() ? morvane::DriveMap::fromEnvironment()
+                                                                  : morvane::DriveMap::fromPrefix(line.prefix)),
+        line.dataFolder.empty() ? morvane::chooseDataFolder(exeDir) : line.dataFolder,
         morvane::shippedManualPath(exeDir),
         prompts,
         desktop,

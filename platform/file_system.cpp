@@ -1353,12 +1353,28 @@ void makeFolders(const std::string& path)
     }
 }
 
+// Where an installed Morvane keeps its manual, seen from the folder of its executable (bin/).
+constexpr const char* kInstalledManual = "../share/morvane/ZELK.TXT";
+
+std::string withSlash(const std::string& dir)
+{
+    return dir.empty() || dir.back() == '/' ? dir : dir + "/";
+}
+
+bool isRegularFile(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 }  // namespace
 
 std::string chooseDataFolder(const std::string& exeDir)
 {
-    if (!exeDir.empty() && ::access(exeDir.c_str(), W_OK) == 0) {
-        return exeDir.back() == '/' ? exeDir : exeDir + "/";
+    const std::string dir = withSlash(exeDir);
+    // An installed copy never keeps its records beside itself, even when it may write there (run as root).
+    if (!dir.empty() && !isRegularFile(dir + kInstalledManual) && ::access(dir.c_str(), W_OK) == 0) {
+        return dir;
     }
     std::string base;
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') {
@@ -1381,15 +1397,12 @@ std::string chooseDataFolder(const std::string& exeDir)
 
 std::string shippedManualPath(const std::string& exeDir)
 {
-    const std::string dir = exeDir.empty() || exeDir.back() == '/' ? exeDir : exeDir + "/";
-    struct stat st {};
-    const std::string beside = dir + "ZELK.TXT";
-    if (::stat(beside.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-        return beside;
+    const std::string dir = withSlash(exeDir);
+    if (isRegularFile(dir + kInstalledManual)) {
+        return dir + kInstalledManual;
     }
-    const std::string shared = dir + "../share/morvane/ZELK.TXT";
-    if (::stat(shared.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-        return shared;
+    if (isRegularFile(dir + "ZELK.TXT")) {
+        return dir + "ZELK.TXT";
     }
     return {};
 }

@@ -136,12 +136,13 @@ bool VanishedMeanwhile(const Error& error);
 // The folder that holds the running executable, ending in '/'.
 std::string executableDirectory();
 
-// The data folder for an executable in `exeDir`: that folder when the user may write there, else
+// The data folder for an executable in `exeDir`: that folder when the user may write there and it is a portable
+// copy or the build tree (no ../share/morvane/ZELK.TXT beside it); else, and always for an installed copy,
 // $XDG_DATA_HOME/morvane/ (default ~/.local/share/morvane/), created when missing. Ends in '/'.
 std::string chooseDataFolder(const std::string& exeDir);
 
-// Where the manual ships: beside the executable in the build tree, else in the installation's share folder.
-// Empty when neither holds it.
+// Where the manual ships: in the installation's share folder (../share/morvane/), else beside the executable
+// (the build tree, a portable copy). Empty when neither holds it.
 std::string shippedManualPath(const std::string& exeDir);
 
 }  // namespace morvane

@@ -457,10 +457,11 @@ TEST(PlatformFolders, ChoosesTheDataFolderAndFindsTheManual)
     EXPECT_EQ(chooseDataFolder(exe), exe);
     EXPECT_EQ(chooseDataFolder(tmp / "bin"), exe);
     EXPECT_EQ(shippedManualPath(exe), "");
-    writeFile(tmp / "share/morvane/ZELK.TXT", "m");
-    EXPECT_EQ(shippedManualPath(exe), exe + "../share/morvane/ZELK.TXT");
     writeFile(exe + "ZELK.TXT", "m");
     EXPECT_EQ(shippedManualPath(exe), exe + "ZELK.TXT");
+    // Installed: the shared manual wins over one an earlier run left in bin/.
+    writeFile(tmp / "share/morvane/ZELK.TXT", "m");
+    EXPECT_EQ(shippedManualPath(exe), exe + "../share/morvane/ZELK.TXT");
 
     // Where the executable's folder cannot be written to (here: it does not exist), the per-user folder.
     const char* oldXdg = std::getenv("XDG_DATA_HOME");
@@ -468,12 +469,15 @@ TEST(PlatformFolders, ChoosesTheDataFolderAndFindsTheManual)
     const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
     ::setenv("XDG_DATA_HOME", (tmp / "xdg").c_str(), 1);
     const std::string fromXdg = chooseDataFolder(tmp / "absent/");
+    // An installed copy keeps its records in the per-user folder although it may write to its bin/.
+    const std::string installed = chooseDataFolder(exe);
     ::unsetenv("XDG_DATA_HOME");
     ::setenv("HOME", (tmp / "home").c_str(), 1);
     const std::string fromHome = chooseDataFolder(tmp / "absent/");
     oldXdg ? ::setenv("XDG_DATA_HOME", savedXdg.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
     ::setenv("HOME", savedHome.c_str(), 1);
     EXPECT_EQ(fromXdg, tmp / "xdg/morvane/");
+    EXPECT_EQ(installed, tmp / "xdg/morvane/");
     EXPECT_EQ(fromHome, tmp / "home/.local/share/morvane/");
     EXPECT_TRUE(pathExists(tmp / "home/.local/share/morvane"));
     EXPECT_FALSE(pathExists(tmp / "absent"));

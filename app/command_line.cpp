@@ -1,0 +1,79 @@
+#include "app/command_line.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace morvane {
+
+namespace {
+
+CommandLine fail(const QString& message)
+{
+    CommandLine line;
+    line.action = CommandLine::Action::Fail;
+    line.output = "morvane: " + message + "\n";
+    return line;
+}
+
+std::string hostPath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+}  // namespace
+
+CommandLine ReadCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Morvane records what the installation of a program adds to the drives, and deletes the program again.");
+    const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
+    const QCommandLineOption version({"v", "version"}, "Show the version and exit.");
+    const QCommandLineOption prefix(
+        "prefix", "Work on the drives of the Wine prefix <dir> (instead of $WINEPREFIX or ~/.wine).", "dir");
+    const QCommandLineOption dataDir("data-dir", "Keep the record files and the manual in the folder <dir>.", "dir");
+    parser.addOptions({help, version, prefix, dataDir});
+
+    if (!parser.parse(arguments)) {
+        return fail(parser.errorText() + " See morvane --help.");
+    }
+    if (parser.isSet(help)) {
+        return CommandLine{CommandLine::Action::ShowHelp, parser.helpText(), {}, {}};
+    }
+    if (parser.isSet(version)) {
+        return CommandLine{CommandLine::Action::ShowVersion, "Morvane 4.0\n", {}, {}};
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return fail("Unexpected argument '" + parser.positionalArguments().first() + "'. See morvane --help.");
+    }
+
+    CommandLine line;
+    if (parser.isSet(prefix)) {
+        const QString given = parser.value(prefix);
+        const QFileInfo info(given);
+        if (given.isEmpty() || !info.isDir()) {
+            return fail("The Wine prefix '" + given + "' is not a folder.");
+        }
+        line.prefix = hostPath(QDir::cleanPath(info.absoluteFilePath()));
+    }
+    if (parser.isSet(dataDir)) {
+        const QString given = parser.value(dataDir);
+        const QFileInfo info(given);
+        if (given.isEmpty() || (info.exists() && !info.isDir())) {
+            return fail("The data folder '" + given + "' is not a folder.");
+        }
+        const QString folder = QDir::cleanPath(info.absoluteFilePath());
+        if (!info.exists() && !QDir().mkpath(folder)) {
+            return fail("Unable to create the data folder '" + given + "'.");
+        }
+        line.dataFolder = hostPath(folder);
+        if (line.dataFolder.back() != '/') {
+            line.dataFolder += '/';
+        }
+    }
+    return line;
+}
+
+}  // namespace morvane
