@@ -71,8 +71,7 @@ public:
 private:
     AfterFileReader(std::string path, std::unique_ptr<LineReader> reader)
         : m_path(std::move(path)), m_reader(std::move(reader))
-    {
-    }
+    {}
     // The next line; nothing at the end of the file. A read error is kept in m_readError.
     std::optional<std::string> next();
     Error failure(std::string message) const;

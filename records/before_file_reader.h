@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
-#include "records/line_store.h"
 #include "platform/result.h"
 #include "platform/text_file.h"
+#include "records/line_store.h"
 
 namespace morvane {
 

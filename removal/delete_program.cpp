@@ -106,16 +106,18 @@ Answer ProgramDeletion::problem(int number, char letter, const RecordPath& direc
 {
     const std::string folder = directory.onDrive(letter);
     return m_ctx.prompts.messageBox("There was a problem #" + std::to_string(number) + " deleting file " + folder +
-                                        name + ". If it still exits, make a note to delete it manually. Abort "
-                                        "deleting directory " + folder,
+                                        name +
+                                        ". If it still exits, make a note to delete it manually. Abort "
+                                        "deleting directory " +
+                                        folder,
                                     Buttons::YesNo, Icon::Exclamation, kProblemTitle);
 }
 
 void ProgramDeletion::directoryProblem(const std::string& path)
 {
-    m_ctx.prompts.messageBox("There was a problem deleting directory " + path +
-                                 ". Please make a note to delete it manually.",
-                             Buttons::Ok, Icon::None, kAppTitle);
+    m_ctx.prompts.messageBox(
+        "There was a problem deleting directory " + path + ". Please make a note to delete it manually.", Buttons::Ok,
+        Icon::None, kAppTitle);
 }
 
 void ProgramDeletion::deleteDirectory(char letter, const RecordPath& directory)

@@ -62,10 +62,26 @@ TEST(ReadAfterRecord, ReadsEveryBlockAndRefusesAFileWithAFaultNamingItsFirstBadL
     test::World w;
     const std::string path = w.data("AFTER1.DAT");
 
-    test::writeFile(path, test::crlf({"Prog", "C", "\\APP\\SUB\\", "\\APP\\", "\\WINDOWS\\A.DLL", "D", "*AUTOEXEC*",
-                                      "ECHO OFF", "*NEW AUTOEXEC*", "ECHO ON", "*END AUTOEXEC*", "*CONFIG*",
-                                      "~NO CHANGE~", "*END CONFIG*", "  *WIN*", "~NO CHANGE~", "*END WIN*",
-                                      "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"}));
+    test::writeFile(path, test::crlf({"Prog",
+                                      "C",
+                                      "\\APP\\SUB\\",
+                                      "\\APP\\",
+                                      "\\WINDOWS\\A.DLL",
+                                      "D",
+                                      "*AUTOEXEC*",
+                                      "ECHO OFF",
+                                      "*NEW AUTOEXEC*",
+                                      "ECHO ON",
+                                      "*END AUTOEXEC*",
+                                      "*CONFIG*",
+                                      "~NO CHANGE~",
+                                      "*END CONFIG*",
+                                      "  *WIN*",
+                                      "~NO CHANGE~",
+                                      "*END WIN*",
+                                      "*SYSTEM*",
+                                      "~NO CHANGE~",
+                                      "*END SYSTEM*"}));
     auto record = ReadAfterRecord(*w.fs, path);
     ASSERT_TRUE(record) << record.error().reason;
     EXPECT_EQ(record->programName, "Prog");
@@ -84,8 +100,10 @@ TEST(ReadAfterRecord, ReadsEveryBlockAndRefusesAFileWithAFaultNamingItsFirstBadL
     };
     const Case cases[] = {
         {test::crlf({"Prog", "C", "\\APP\\"}), "The AFTER file " + path + " ends before its AUTOEXEC section."},
-        {test::crlf({"Prog", "C", "*AUTOEXEC*", "ECHO"}), "The AFTER file " + path + " ends inside its AUTOEXEC section."},
-        {AfterFile({"c", "*AUTOEXEC*"}), "The AFTER file " + path + " is damaged: its second line \"c\" is not a drive letter."},
+        {test::crlf({"Prog", "C", "*AUTOEXEC*", "ECHO"}),
+         "The AFTER file " + path + " ends inside its AUTOEXEC section."},
+        {AfterFile({"c", "*AUTOEXEC*"}),
+         "The AFTER file " + path + " is damaged: its second line \"c\" is not a drive letter."},
         {AfterFile({"C", "\\", "*AUTOEXEC*"}), damaged + "3 \"\\\" is not a directory below the drive's root."},
         {AfterFile({"C", "\\APP\\..\\", "*AUTOEXEC*"}),
          damaged + "3 \"\\APP\\..\\\" is not a directory below the drive's root."},

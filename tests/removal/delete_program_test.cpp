@@ -81,8 +81,8 @@ protected:
         symlink(world.host("C:\\USER\\KEEP.TXT").c_str(), world.host("C:\\APP\\LINK").c_str());
         writeFile(world.host("C:\\WINDOWS\\NEW1.DLL"), "1");
         writeFile(world.host("C:\\WINDOWS\\NEW2.DLL"), "2");
-        record(AfterFile("Setup", {"C", "\\APP\\SUB\\", "\\GONE\\", "\\APP\\", "\\WINDOWS\\NEW1.DLL", "\\WINDOWS\\GONE.DLL",
-                                   "\\WINDOWS\\NEW2.DLL"}));
+        record(AfterFile("Setup", {"C", "\\APP\\SUB\\", "\\GONE\\", "\\APP\\", "\\WINDOWS\\NEW1.DLL",
+                                   "\\WINDOWS\\GONE.DLL", "\\WINDOWS\\NEW2.DLL"}));
     }
     void record(const std::string& bytes) { writeFile(world.data("AFTER1.DAT"), bytes); }
     void run()
@@ -107,7 +107,8 @@ TEST_F(DeleteProgramTest, RemovesExactlyTheRecordedEntriesAndTheRecord)
     run();
 
     EXPECT_EQ(list.prompt, "");
-    EXPECT_EQ(messages(), (Lines{"Delete Setup? Are you sure?", "Confirm deletion of files in pre-existing directories?"}));
+    EXPECT_EQ(messages(),
+              (Lines{"Delete Setup? Are you sure?", "Confirm deletion of files in pre-existing directories?"}));
     const auto& asked = world.prompts.messages();
     EXPECT_EQ(asked[0].title, "Morvane");
     EXPECT_EQ(asked[0].icon, Icon::Question);
@@ -131,8 +132,9 @@ TEST_F(DeleteProgramTest, EachFileInAnOlderDirectoryIsAskedForWhenTheUserWantsTo
         world.prompts.answer(a);
     }
     run();
-    EXPECT_EQ(messages(), (Lines{"Delete Setup? Are you sure?", "Confirm deletion of files in pre-existing directories?",
-                                 "Delete C:\\WINDOWS\\NEW1.DLL?", "Delete C:\\WINDOWS\\NEW2.DLL?"}));
+    EXPECT_EQ(messages(),
+              (Lines{"Delete Setup? Are you sure?", "Confirm deletion of files in pre-existing directories?",
+                     "Delete C:\\WINDOWS\\NEW1.DLL?", "Delete C:\\WINDOWS\\NEW2.DLL?"}));
     EXPECT_TRUE(pathExists(world.host("C:\\WINDOWS\\NEW1.DLL")));
     EXPECT_FALSE(pathExists(world.host("C:\\WINDOWS\\NEW2.DLL")));
     EXPECT_FALSE(pathExists(world.host("C:\\APP")));
@@ -165,8 +167,9 @@ TEST_F(DeleteProgramTest, AFileThatWillNotGoIsAskedAboutUntilTheUserGivesUpOnIts
         world.prompts.answer(a);
     }
     run();
-    const std::string problem2 = "There was a problem #2 deleting file C:\\APP\\SUB\\SYS.BIN. If it still exits, make "
-                                 "a note to delete it manually. Abort deleting directory C:\\APP\\SUB\\";
+    const std::string problem2 =
+        "There was a problem #2 deleting file C:\\APP\\SUB\\SYS.BIN. If it still exits, make "
+        "a note to delete it manually. Abort deleting directory C:\\APP\\SUB\\";
     EXPECT_EQ(messages(),
               (Lines{"Delete Setup? Are you sure?", problem2, problem2,
                      "There was a problem deleting directory C:\\APP\\SUB. Please make a note to delete it manually.",
@@ -198,8 +201,9 @@ TEST_F(DeleteProgramTest, AListingThatFailsIsReportedAndNoListsAgain)
         world.prompts.answer(a);
     }
     run();
-    EXPECT_EQ(messages()[1], "There was a problem #1 deleting file C:\\APP\\SUB\\. If it still exits, make a note to "
-                             "delete it manually. Abort deleting directory C:\\APP\\SUB\\");
+    EXPECT_EQ(messages()[1],
+              "There was a problem #1 deleting file C:\\APP\\SUB\\. If it still exits, make a note to "
+              "delete it manually. Abort deleting directory C:\\APP\\SUB\\");
     EXPECT_FALSE(pathExists(world.host("C:\\APP")));
 }
 

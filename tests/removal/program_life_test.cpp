@@ -44,8 +44,7 @@ const std::vector<Config> kConfigs = {
     {"AUTOEXEC.BAT",
      {"@ECHO OFF", "PATH=C:\\DOS;C:\\WINDOWS", "SET TEMP=C:\\TEMP"},
      {"@ECHO OFF", "PATH=C:\\DOS;C:\\WINDOWS;C:\\APP", "SET TEMP=C:\\TEMP", "SET APPDIR=C:\\APP"},
-     {"@ECHO OFF", "PATH=C:\\DOS;C:\\WINDOWS;C:\\APP", "SET TEMP=C:\\TEMP", "SET APPDIR=C:\\APP",
-      "SET BLASTER=A220"}},
+     {"@ECHO OFF", "PATH=C:\\DOS;C:\\WINDOWS;C:\\APP", "SET TEMP=C:\\TEMP", "SET APPDIR=C:\\APP", "SET BLASTER=A220"}},
     {"CONFIG.SYS",
      {"DEVICE=HIMEM.SYS", "DEVICE=EMM386.EXE", "FILES=30"},
      {"DEVICE=HIMEM.SYS", "FILES = 40"},
@@ -178,9 +177,10 @@ TEST_P(ProgramLife, DeletionLeavesTheDriveAsItWasApartFromTheUsersEditAndTheSafe
             "to manually add them to C:\\CONFIG.SYS.\nYou can use C:\\CONFIG.QRV as a guide by looking for lines "
             "in C:\\CONFIG.QRV that are similar to the missing lines.");
     }
-    messages.push_back("Considering restoring original C:\\WINDOWS\\SYSTEM.INI file. \nC:\\WINDOWS\\SYSTEM.INI was "
-                       "changed during installation of Acme Paint, but has not been changed since. "
-                       "C:\\WINDOWS\\SYSTEM.INI can be easily restored by replacing original file. \nProceed?");
+    messages.push_back(
+        "Considering restoring original C:\\WINDOWS\\SYSTEM.INI file. \nC:\\WINDOWS\\SYSTEM.INI was "
+        "changed during installation of Acme Paint, but has not been changed since. "
+        "C:\\WINDOWS\\SYSTEM.INI can be easily restored by replacing original file. \nProceed?");
     EXPECT_EQ(world.prompts.messageTexts(), messages);
     EXPECT_TRUE(world.prompts.allAnswered());
 }
