@@ -93,7 +93,7 @@ void SelectAfterFile(const Context& ctx, AfterFileList& window, AfterSelection& 
             continue;
         }
 
-        selection.ChosenEntry = window.ShowAfterFileList(selection.AfterNames);
+        selection.ChosenEntry = window.ChooseFrom(selection);
         return;
     }
 }

@@ -31,6 +31,9 @@ public:
     // Shows the names up to (not including) the first empty entry after position 0, the first one selected,
     // and waits for Ok, Cancel, a double click or a close from the frame. The position taken from 0, or -1.
     virtual int ShowAfterFileList(const std::vector<std::string>& AfterNames) = 0;
+    // What SelectAfterFile calls: the window shows the names; a list that picks by the files' numbers (the
+    // terminal's) looks at the whole selection.
+    virtual int ChooseFrom(const AfterSelection& selection) { return ShowAfterFileList(selection.AfterNames); }
 };
 
 // Lists DataFolder & "AFTER*.DAT", reads each file's program name, reports and deletes AFTER files that

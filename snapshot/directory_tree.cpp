@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <chrono>
 #include <numeric>
 
@@ -27,17 +28,20 @@ void appendEntry(State& state, std::string entry)
 class EventGate {
 public:
     explicit EventGate(EventPump& events) : m_events(events), m_last(Clock::now()) {}
-    void tick()
+    // False when the user asked to stop the command while events ran.
+    bool tick()
     {
         if (++m_sinceCheck < kCheckEvery) {
-            return;
+            return true;
         }
         m_sinceCheck = 0;
         const auto now = Clock::now();
         if (now - m_last >= kInterval) {
             m_events.processEvents();
             m_last = Clock::now();
+            return !m_events.stopRequested();
         }
+        return true;
     }
 
 private:
@@ -208,7 +212,10 @@ Status ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* 
         if (position > static_cast<std::size_t>(state.DirCount) || state.DirList[position].empty()) {
             break;
         }
-        gate.tick();
+        if (!gate.tick()) {
+            status = Error{state.DirList[position], ECANCELED, "Stopped at the user's request"};
+            break;
+        }
     }
 
     for (std::size_t slot = 0; slot <= static_cast<std::size_t>(state.DirCount) && slot < state.DirList.size();
