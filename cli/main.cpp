@@ -1,8 +1,7 @@
 // morvane-cli: the commands of Morvane's main window for a terminal. It runs the same engine commands as the
 // windows, through terminal implementations of the interfaces the windows implement, on the same record files.
 
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -353,13 +352,13 @@ bool answersGiven(Session& s, long number, bool dryRun)
     if (t.interactive()) {
         return true;
     }
-    if (!dryRun && !t.yes()) {
-        t.missingAnswer("Delete the program? Are you sure?", "--yes");
-        return false;
-    }
     auto record = ReadAfterRecord(s.fs(), s.state().DataFolder + AfterFileName(number));
     if (!record) {
-        return true;  // the command itself reports a damaged or missing record
+        return true;  // the command itself reports a missing or damaged record
+    }
+    if (!dryRun && !t.yes()) {
+        t.missingAnswer("Delete " + record->programName + "? Are you sure?", "--yes");
+        return false;
     }
     // A dry run asks the per-file questions too, for files added to older directories.
     for (const AfterDrive& drive : record->drives) {

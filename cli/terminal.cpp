@@ -118,8 +118,25 @@ Terminal::Terminal(bool yes, RestoreAnswer restore, bool quiet)
       m_progress(!quiet && isatty(STDERR_FILENO) != 0)
 {}
 
+void Terminal::progress(std::string_view text) const
+{
+    put(stderr, "\r" + std::string(text) + "\x1b[K");
+    std::fflush(stderr);
+    m_progressOnScreen = true;
+}
+
+void Terminal::clearProgress() const
+{
+    if (m_progressOnScreen) {
+        put(stderr, "\r\x1b[K");
+        std::fflush(stderr);
+        m_progressOnScreen = false;
+    }
+}
+
 void Terminal::message(std::string_view text) const
 {
+    clearProgress();
     std::string line = terminalText(text);
     line += '\n';
     put(stderr, line);
@@ -132,6 +149,7 @@ int Terminal::ask(std::string_view question, const std::vector<std::string>& cho
         menu += (menu.empty() ? "[" : "/") + choice;
     }
     menu += "] ";
+    clearProgress();
     for (;;) {
         put(stderr, terminalText(question) + " " + menu);
         std::fflush(stderr);
@@ -281,7 +299,7 @@ void TerminalPanel::show()
 
 void TerminalPanel::hide()
 {
-    clearProgress();
+    m_terminal.clearProgress();
 }
 
 void TerminalPanel::showProgress()
@@ -291,27 +309,20 @@ void TerminalPanel::showProgress()
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - m_shown).count();
-    const long directories = m_state.DirCount;
-    char figures[128];
-    std::snprintf(figures, sizeof figures, "  %ld directories, %.0f/s, %.1f s", directories,
-                  seconds > 0 ? static_cast<double>(directories) / seconds : 0.0, seconds);
-    put(stderr, "\r" + m_step + figures + "\x1b[K");
-    std::fflush(stderr);
-    m_progressOnScreen = true;
-}
-
-void TerminalPanel::clearProgress()
-{
-    if (m_progressOnScreen) {
-        put(stderr, "\r\x1b[K");
-        std::fflush(stderr);
-        m_progressOnScreen = false;
+    // The count of the drive being scanned grows; when it falls back the next drive's scan has begun.
+    if (m_state.DirCount > m_lastCount) {
+        m_scanned += m_state.DirCount - m_lastCount;
     }
+    m_lastCount = m_state.DirCount;
+    char figures[128];
+    std::snprintf(figures, sizeof figures, "  %ld directories, %.0f/s, %.1f s", m_scanned,
+                  seconds > 0 ? static_cast<double>(m_scanned) / seconds : 0.0, seconds);
+    m_terminal.progress(m_step + figures);
 }
 
 void TerminalPanel::waitForOk()
 {
-    clearProgress();
+    m_terminal.clearProgress();
     m_waited = true;
     int last = 0;
     for (int i = 1; i <= Panel::kLines; ++i) {

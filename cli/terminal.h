@@ -38,8 +38,11 @@ public:
     RestoreAnswer restore() const { return m_restore; }
     bool progressShown() const { return m_progress; }
 
-    // A message for the user on standard error.
+    // A message for the user on standard error, on a line of its own.
     void message(std::string_view text) const;
+    // Replaces the progress line on standard error; clearProgress() takes it away.
+    void progress(std::string_view text) const;
+    void clearProgress() const;
     // Asks on the terminal until one of the choices (their first letters or whole words, any case) is typed.
     // The position of the choice, or -1 at the end of the input or on an interrupt.
     int ask(std::string_view question, const std::vector<std::string>& choices) const;
@@ -58,6 +61,7 @@ private:
     bool m_progress;
     std::string m_missing;
     bool m_trouble = false;
+    mutable bool m_progressOnScreen = false;
 };
 
 // The interrupt from the terminal (Ctrl-C). While a record is being made it only asks the command to stop, so
@@ -114,14 +118,13 @@ public:
     bool waitedForOk() const { return m_waited; }
 
 private:
-    void clearProgress();
-
     Terminal& m_terminal;
     const State& m_state;
     std::array<std::string, Panel::kLines + 1> m_lines;
     std::string m_step;
     std::chrono::steady_clock::time_point m_shown = std::chrono::steady_clock::now();
-    bool m_progressOnScreen = false;
+    long m_scanned = 0;  // directories found by the scans so far (DirCount starts again for each drive)
+    long m_lastCount = 0;
     bool m_waited = false;
 };
 

@@ -297,6 +297,9 @@ bool BeforeFileRun::copySystemFile(const ConfigFile& file, const std::string& pa
         if (!read) {
             // A copy cut short would later read as lines the installation removed.
             abandon();
+            if (m_ctx.events.stopRequested()) {
+                return false;  // the user stopped a copy that was waiting for its file: no error of the file's
+            }
             showError(m_ctx, "Unable to copy " + path + " into the BEFORE file: " + read.error().reason + ".");
             return false;
         }
