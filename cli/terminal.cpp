@@ -170,8 +170,7 @@ int Terminal::ask(std::string_view question, const std::vector<std::string>& cho
 
 void Terminal::missingAnswer(std::string_view question, std::string_view option)
 {
-    message("morvane-cli: standard input is not a terminal, so this question was not asked: " +
-            terminalText(question));
+    message("morvane-cli: standard input is not a terminal, so this question was not asked: " + terminalText(question));
     message("morvane-cli: give " + std::string(option) + " to answer it.");
     if (m_missing.empty()) {
         m_missing = option;
@@ -210,7 +209,7 @@ void Interrupt::endProgram()
 Answer TerminalPrompts::messageBox(std::string_view text, Buttons buttons, Icon icon, std::string_view title)
 {
     if (buttons == Buttons::YesNo) {
-        return yesNo(text);
+        return yesNo(text, title);
     }
     const std::string shown = std::string(title) + ": " + std::string(text);
     if (buttons == Buttons::OkCancel) {
@@ -233,8 +232,16 @@ Answer TerminalPrompts::messageBox(std::string_view text, Buttons buttons, Icon 
     return Answer::Ok;
 }
 
-Answer TerminalPrompts::yesNo(std::string_view question)
+Answer TerminalPrompts::yesNo(std::string_view question, std::string_view title)
 {
+    // The answer when none can be had (no terminal, or the end of its input): No, which leaves things as they
+    // are, except for a problem deleting a file, where Yes gives up on the directory instead of trying again for
+    // ever.
+    const Answer safe = title == "We got a problem!" ? Answer::Yes : Answer::No;
+    if (title == "We got a problem!") {
+        m_terminal.noteTrouble();
+    }
+    std::string option = "--yes";
     // The question for a configuration file unchanged since the installation is a restoration question: --restore
     // answers it (replacing is the only restoration it offers).
     if (question.starts_with("Considering restoring original ")) {
@@ -244,23 +251,19 @@ Answer TerminalPrompts::yesNo(std::string_view question)
         case RestoreAnswer::Merge: return Answer::Yes;
         case RestoreAnswer::Ask: break;
         }
-        if (!m_terminal.interactive()) {
-            m_terminal.missingAnswer(question, "--restore");
-            return Answer::No;
-        }
-        return m_terminal.ask(question, {"yes", "no"}) == 0 ? Answer::Yes : Answer::No;
-    }
-    if (m_terminal.yes()) {
+        option = "--restore";
+    } else if (m_terminal.yes()) {
         if (!m_terminal.quiet()) {
             m_terminal.message(std::string(question) + " yes (--yes)");
         }
         return Answer::Yes;
     }
     if (!m_terminal.interactive()) {
-        m_terminal.missingAnswer(question, "--yes");
-        return Answer::No;
+        m_terminal.missingAnswer(question, option);
+        return safe;
     }
-    return m_terminal.ask(question, {"yes", "no"}) == 0 ? Answer::Yes : Answer::No;
+    const int choice = m_terminal.ask(question, {"yes", "no"});
+    return choice < 0 ? safe : choice == 0 ? Answer::Yes : Answer::No;
 }
 
 std::string TerminalPrompts::inputBox(std::string_view, std::string_view, std::string_view)
@@ -307,8 +310,7 @@ void TerminalPanel::showProgress()
     if (!m_terminal.progressShown() || m_step.empty()) {
         return;
     }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - m_shown).count();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_shown).count();
     // The count of the drive being scanned grows; when it falls back the next drive's scan has begun.
     if (m_state.DirCount > m_lastCount) {
         m_scanned += m_state.DirCount - m_lastCount;
@@ -370,17 +372,20 @@ int TerminalRestoreOptions::ShowRestoreOptions(const std::string& path, const st
     std::string text = caption + "\n" + path + " was changed during installation of\n" + programName +
                        ", and has been changed since.\n";
     if (linesMissing) {
-        text += "Warning! File was severely modified during installation process!\n"
-                "There is a possibility that the original file cannot be completely\n"
-                "restored to its original form while trying to save recent changes.\n";
+        text +=
+            "Warning! File was severely modified during installation process!\n"
+            "There is a possibility that the original file cannot be completely\n"
+            "restored to its original form while trying to save recent changes.\n";
     } else {
-        text += "There is a high probability that the original file can be\n"
-                "restored while maintaining recent changes.\n";
+        text +=
+            "There is a high probability that the original file can be\n"
+            "restored while maintaining recent changes.\n";
     }
-    text += "Your options are:\n"
-            "  1 Do not attempt to restore file\n"
-            "  2 Replace file with original file\n"
-            "  3 Attempt to restore file while maintaining recent changes";
+    text +=
+        "Your options are:\n"
+        "  1 Do not attempt to restore file\n"
+        "  2 Replace file with original file\n"
+        "  3 Attempt to restore file while maintaining recent changes";
     if (!m_terminal.interactive()) {
         m_terminal.missingAnswer(caption, "--restore");
         return 1;

@@ -92,7 +92,7 @@ public:
     void beep() override;
 
 private:
-    Answer yesNo(std::string_view question);
+    Answer yesNo(std::string_view question, std::string_view title);
     Terminal& m_terminal;
     std::deque<std::string> m_inputs;
 };

@@ -164,6 +164,34 @@ printf 'y\n' | in_terminal --prefix "$n" --data-dir "$tmp/ndata" forget-before >
 grep -q "Delete BEFORE file for Next? Are you sure? \[yes/no\]" "$tmp/out" || fail "forget-before on a terminal did not ask: $(cat "$tmp/out")"
 [ -e "$tmp/ndata/BEFORE.DAT" ] && fail "forget-before answered y on a terminal kept the BEFORE file"
 
+# On a terminal every question is asked with the windows' text, an answer it does not know is asked again, and
+# the restoration window's choices are a numbered menu.
+t="$tmp/terminal"
+make_machine "$t"
+trun=(--prefix "$t" --data-dir "$tmp/tdata")
+"$cli" "${trun[@]}" before Tee >/dev/null 2>&1
+mkdir "$t/drive_c/tee"
+echo 1 >"$t/drive_c/tee/tee.exe"
+echo 2 >"$t/drive_c/windows/tee.dll"
+echo 3 >"$t/drive_c/tee.log"
+crlf "[windows]" "load=tee" >"$t/drive_c/windows/WIN.INI"
+"$cli" "${trun[@]}" after >/dev/null 2>&1
+crlf "[windows]" "load=tee" "mine=1" >"$t/drive_c/windows/WIN.INI"
+printf 'y\ny\nmaybe\ny\nn\n3\n' | in_terminal "${trun[@]}" remove 1 >"$tmp/screen" 2>&1 ||
+  fail "remove on a terminal: status $?: $(cat "$tmp/screen")"
+for question in "Delete Tee? Are you sure? [yes/no]" \
+  "Confirm deletion of files in pre-existing directories? [yes/no]" \
+  "Delete C:\\windows\\tee.dll? [yes/no] Delete C:\\windows\\tee.dll? [yes/no]" "Delete C:\\tee.log? [yes/no]" \
+  "Considering restoring original C:\\windows\\WIN.INI file." "  3 Attempt to restore file while maintaining recent changes" \
+  "Option [1/2/3]"; do
+  grep -qF "$question" "$tmp/screen" || fail "remove on a terminal did not show: $question"
+done
+[ -e "$t/drive_c/tee" ] && fail "remove on a terminal left the new directory"
+[ -e "$t/drive_c/windows/tee.dll" ] && fail "remove on a terminal left the file answered y"
+[ -e "$t/drive_c/tee.log" ] || fail "remove on a terminal deleted the file answered n"
+[ "$(od -c <"$t/drive_c/windows/WIN.INI")" = "$(crlf "[windows]" "load=" "mine=1" | od -c)" ] ||
+  fail "menu choice 3 did not merge WIN.INI: $(cat -A "$t/drive_c/windows/WIN.INI")"
+
 # ---------------------------------------------------------------------------------------------------------------
 # Ctrl-C while AFTER creation waits at a drive that is not ready: no partial AFTER file, the BEFORE file as it was.
 c="$tmp/interrupt"
