@@ -221,8 +221,9 @@ Answer TerminalPrompts::messageBox(std::string_view text, Buttons buttons, Icon 
         }
         return m_terminal.ask(shown, {"ok", "cancel"}) == 0 ? Answer::Ok : Answer::Cancel;
     }
-    if (icon == Icon::Information) {
-        if (!m_terminal.quiet()) {
+    // Information, and the notice about another program's unreadable record, do not make this command fail.
+    if (icon == Icon::Information || title == "ATTENTION") {
+        if (!m_terminal.quiet() || icon != Icon::Information) {
             m_terminal.message(shown);
         }
         return Answer::Ok;

@@ -260,6 +260,7 @@ void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form
     list.setPrompt("Select program to delete from disk");
     AfterSelection selection;
     selection.ChosenEntry = 0;
+    selection.LeaveCorrupted = plan != nullptr;
     SelectAfterFile(ctx, list, selection);
     list.setPrompt("");
     if (selection.nothingChosen()) {

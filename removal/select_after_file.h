@@ -17,6 +17,9 @@ struct AfterSelection {
     std::vector<long> AfterNumbers;
     std::vector<std::string> AfterFileNames;  // the file names as listed, same positions
     long AfterCount = 0;
+    // A selection for a run that changes nothing (a dry run): an AFTER file that cannot be read is reported and
+    // left out, but not deleted.
+    bool LeaveCorrupted = false;
 
     // Nothing was chosen: no AFTER files, or Cancel.
     bool nothingChosen() const { return ChosenEntry == AfterCount || ChosenEntry == -1; }

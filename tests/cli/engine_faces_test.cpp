@@ -122,6 +122,7 @@ TEST(DryRun, TellsWhatTheRealRunThenDoesAndChangesNothing)
 {
     World world;
     recordInstallation(world);
+    writeFile(world.data("AFTER2.DAT"), "");  // no first line: a corrupted record
     const auto installed = folderState(world.tmp.path());
 
     ScriptedAfterFileList list;
@@ -141,10 +142,12 @@ TEST(DryRun, TellsWhatTheRealRunThenDoesAndChangesNothing)
                        "write C:\\AUTOEXEC.BAT|ECHO OFF|PATH=C:\\DOS|SET MINE=1", "delete " + data + "AFTER1.DAT"}),
               plan.steps);
     EXPECT_EQ(installed, folderState(world.tmp.path())) << "a dry run changes nothing";
-    EXPECT_EQ((Strings{"Confirm deletion of files in pre-existing directories?", "Delete C:\\WINDOWS\\APP.DLL?",
+    EXPECT_EQ((Strings{"The AFTER file AFTER2.DAT appears to be corrupted. It is left out and kept as it is.",
+                       "Confirm deletion of files in pre-existing directories?", "Delete C:\\WINDOWS\\APP.DLL?",
                        "Delete C:\\APP.LOG?"}),
               world.prompts.messageTexts())
         << "the same questions, but no confirmation of a deletion that does not happen";
+    EXPECT_EQ((std::vector<Strings>{{"App"}}), list.shown);
 
     // The real run with the same answers does what the plan said.
     list.choices = {0};
