@@ -120,6 +120,19 @@ bool takesValue(const std::string& option)
     return option == "--prefix" || option == "--data-dir" || option == "--drives" || option == "--restore";
 }
 
+bool isOption(const std::string& word)
+{
+    if (word == "--prefix" || word == "--data-dir" || word == "--quiet") {
+        return true;
+    }
+    for (const auto& [command, options] : kCommandOptions) {
+        if (std::find(options.begin(), options.end(), word) != options.end()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Reads the command line; an error message when it is wrong.
 std::optional<std::string> parse(int argc, char** argv, CommandLine& line)
 {
@@ -150,14 +163,8 @@ std::optional<std::string> parse(int argc, char** argv, CommandLine& line)
                 word = word.substr(0, equals);
                 hasValue = true;
             }
-            const bool common = word == "--prefix" || word == "--data-dir" || word == "--quiet";
-            bool known = common;
-            if (!common && !line.command.empty()) {
-                const auto& allowed = kCommandOptions.at(line.command);
-                known = std::find(allowed.begin(), allowed.end(), word) != allowed.end();
-            }
-            if (!known) {
-                return "Unknown option '" + word + "'" + (line.command.empty() ? "" : " for " + line.command) + ".";
+            if (!isOption(word)) {
+                return "Unknown option '" + word + "'.";
             }
             if (takesValue(word) && !hasValue) {
                 if (i + 1 >= argc) {
@@ -177,6 +184,15 @@ std::optional<std::string> parse(int argc, char** argv, CommandLine& line)
             line.command = word;
         } else {
             line.arguments.push_back(word);
+        }
+    }
+    // A command's own options may also come before it.
+    for (const auto& [option, value] : line.options) {
+        const bool common = option == "--prefix" || option == "--data-dir" || option == "--quiet";
+        const auto own = kCommandOptions.find(line.command);
+        if (!common && (own == kCommandOptions.end() ||
+                        std::find(own->second.begin(), own->second.end(), option) == own->second.end())) {
+            return "Unknown option '" + option + "'" + (line.command.empty() ? "" : " for " + line.command) + ".";
         }
     }
     return std::nullopt;
