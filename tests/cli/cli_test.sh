@@ -3,7 +3,7 @@
 # disk, the rules for a standard input that is not a terminal, Ctrl-C during AFTER creation, and the exit
 # statuses.
 set -u
-cli="$1"
+cli="$(realpath "$1")"
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 export HOME="$tmp/home" XDG_DATA_HOME="$tmp/xdg" WINEPREFIX="$tmp/no-prefix"
@@ -264,6 +264,10 @@ for ((i = 0; i < ${#rows[@]}; i += 2)); do
   [ "$status" = "${rows[i]}" ] || fail "morvane-cli ${rows[i + 1]}: status $status, expected ${rows[i]}: $(cat "$tmp/err")"
 done
 [ -e "$tmp/absent" ] && fail "a wrong command line created the prefix"
+# Relative folders are taken from the working folder, their ".." resolved as text.
+(cd "$tmp" && "$cli" --prefix ./statuses/../statuses --data-dir new/../made/data list >/dev/null 2>&1) ||
+  fail "relative --prefix and --data-dir were refused"
+[ -d "$tmp/made/data" ] && [ ! -e "$tmp/new" ] || fail "relative --data-dir not made as $tmp/made/data: $(ls "$tmp")"
 [ -e "$tmp/xdg" ] && fail "the per-user data folder was used although --data-dir was given"
 got="$("$cli" frobnicate 2>&1)"
 [ "$got" = "morvane-cli: Unknown command 'frobnicate'. See morvane-cli --help." ] || fail "unknown command: $got"
