@@ -235,7 +235,7 @@ std::optional<std::string> wrongArguments(const CommandLine& line)
 class Session {
 public:
     Session(std::unique_ptr<FileSystem> fs, Terminal& terminal)
-        : m_fs(std::move(fs)), m_terminal(terminal), m_prompts(terminal), m_panel(terminal, m_state), m_events(m_panel)
+        : m_fs(std::move(fs)), m_terminal(terminal), m_prompts(terminal), m_panel(terminal), m_events(m_panel)
     {}
 
     Context ctx() { return Context{m_state, *m_fs, m_prompts, m_panel, m_main, m_events}; }

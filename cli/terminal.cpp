@@ -312,15 +312,22 @@ void TerminalPanel::showProgress()
         return;
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_shown).count();
-    // The count of the drive being scanned grows; when it falls back the next drive's scan has begun.
-    if (m_state.DirCount > m_lastCount) {
-        m_scanned += m_state.DirCount - m_lastCount;
-    }
-    m_lastCount = m_state.DirCount;
-    char figures[128];
-    std::snprintf(figures, sizeof figures, "  %ld directories, %.0f/s, %.1f s", m_scanned,
-                  seconds > 0 ? static_cast<double>(m_scanned) / seconds : 0.0, seconds);
+    const long directories = m_directoriesDone + m_directories;
+    const long files = m_filesDone + m_files;
+    char figures[160];
+    std::snprintf(figures, sizeof figures, "  %ld directories, %ld files, %.0f/s, %.1f s", directories, files,
+                  seconds > 0 ? static_cast<double>(directories + files) / seconds : 0.0, seconds);
     m_terminal.progress(m_step + figures);
+}
+
+void TerminalPanel::scanned(long directories, long files)
+{
+    if (directories < m_directories) {
+        m_directoriesDone += m_directories;
+        m_filesDone += m_files;
+    }
+    m_directories = directories;
+    m_files = files;
 }
 
 void TerminalPanel::waitForOk()

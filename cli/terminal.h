@@ -11,7 +11,6 @@
 
 #include "core/main_window.h"
 #include "core/panel.h"
-#include "core/state.h"
 #include "platform/event_pump.h"
 #include "platform/printer.h"
 #include "platform/prompts.h"
@@ -101,7 +100,7 @@ private:
 // terminal), and the lines the command waits on (the installation report) on standard output.
 class TerminalPanel : public Panel {
 public:
-    TerminalPanel(Terminal& terminal, const State& state) : m_terminal(terminal), m_state(state) {}
+    explicit TerminalPanel(Terminal& terminal) : m_terminal(terminal) {}
 
     void setLine(int index, std::string_view text) override;
     void setAlignment(int, Alignment) override {}
@@ -112,19 +111,22 @@ public:
     void repaint() override { showProgress(); }
     void waitForOk() override;
 
-    // Rewrites the progress line: the step being taken, the directories scanned so far, their rate and the time
-    // since the panel was shown.
+    // Rewrites the progress line: the step being taken, the directories and files scanned so far, the rate and
+    // the time since the panel was shown.
     void showProgress();
+    // The figures of the scan running; each drive's scan counts from 0 again.
+    void scanned(long directories, long files);
     bool waitedForOk() const { return m_waited; }
 
 private:
     Terminal& m_terminal;
-    const State& m_state;
     std::array<std::string, Panel::kLines + 1> m_lines;
     std::string m_step;
     std::chrono::steady_clock::time_point m_shown = std::chrono::steady_clock::now();
-    long m_scanned = 0;  // directories found by the scans so far (DirCount starts again for each drive)
-    long m_lastCount = 0;
+    long m_directoriesDone = 0;  // by the scans of earlier drives
+    long m_filesDone = 0;
+    long m_directories = 0;  // by the scan running
+    long m_files = 0;
     bool m_waited = false;
 };
 
@@ -132,6 +134,7 @@ class TerminalEvents : public EventPump {
 public:
     explicit TerminalEvents(TerminalPanel& panel) : m_panel(panel) {}
     void processEvents() override { m_panel.showProgress(); }
+    void scanProgress(long directories, long files) override { m_panel.scanned(directories, files); }
     bool stopRequested() override { return Interrupt::requested(); }
 
 private:
