@@ -10,18 +10,20 @@ namespace morvane::cli {
 
 namespace {
 
-volatile std::sig_atomic_t g_interruptRequested = 0;
-struct sigaction g_previous {};
+// Ctrl-C, and the end of the session (a closed terminal or ssh connection, a kill): each stops the record.
+constexpr int kStopSignals[] = {SIGINT, SIGHUP, SIGTERM};
+volatile std::sig_atomic_t g_interruptRequested = 0;  // the signal received, 0 for none
+struct sigaction g_previous[3]{};
 
-void onInterrupt(int)
+void onInterrupt(int number)
 {
     if (g_interruptRequested) {
-        // A second interrupt while the first is being dealt with ends the program at once.
-        signal(SIGINT, SIG_DFL);
-        raise(SIGINT);
+        // A second signal while the first is being dealt with ends the program at once.
+        signal(number, SIG_DFL);
+        raise(number);
         return;
     }
-    g_interruptRequested = 1;
+    g_interruptRequested = number;
 }
 
 void put(std::FILE* stream, std::string_view text)
@@ -184,12 +186,16 @@ Interrupt::Interrupt()
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no restart: a question waiting for its answer ends at once
-    sigaction(SIGINT, &action, &g_previous);
+    for (int k = 0; k < 3; ++k) {
+        sigaction(kStopSignals[k], &action, &g_previous[k]);
+    }
 }
 
 Interrupt::~Interrupt()
 {
-    sigaction(SIGINT, &g_previous, nullptr);
+    for (int k = 0; k < 3; ++k) {
+        sigaction(kStopSignals[k], &g_previous[k], nullptr);
+    }
 }
 
 bool Interrupt::requested()
@@ -201,9 +207,10 @@ void Interrupt::endProgram()
 {
     std::fflush(stdout);
     std::fflush(stderr);
-    signal(SIGINT, SIG_DFL);
-    raise(SIGINT);
-    std::_Exit(130);
+    const int number = g_interruptRequested != 0 ? static_cast<int>(g_interruptRequested) : SIGINT;
+    signal(number, SIG_DFL);
+    raise(number);
+    std::_Exit(128 + number);
 }
 
 Answer TerminalPrompts::messageBox(std::string_view text, Buttons buttons, Icon icon, std::string_view title)

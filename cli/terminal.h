@@ -63,8 +63,9 @@ private:
     mutable bool m_progressOnScreen = false;
 };
 
-// The interrupt from the terminal (Ctrl-C). While a record is being made it only asks the command to stop, so
-// that the command can delete its partial record; at any other time it ends the program as usual.
+// The interrupt from the terminal (Ctrl-C), and the hang-up and termination signals. While a record is being
+// made they only ask the command to stop, so that the command can delete its partial record; at any other time
+// they end the program as usual.
 class Interrupt {
 public:
     // Catches the interrupt until the object goes.
@@ -74,7 +75,7 @@ public:
     Interrupt& operator=(const Interrupt&) = delete;
 
     static bool requested();
-    // Ends the program as the interrupt would have, so that a calling shell sees it.
+    // Ends the program as the signal received would have, so that a calling shell sees it.
     [[noreturn]] static void endProgram();
 };
 
