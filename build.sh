@@ -58,7 +58,7 @@ case "$what" in
     cmake -S "$here" -B "$here/build-package" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVANE_TESTS=OFF \
       -DMORVANE_BENCH=OFF -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
       -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
-    cmake --build "$here/build-package" --target morvane -j "$jobs"
+    cmake --build "$here/build-package" --target morvane morvane-cli -j "$jobs"
     (cd "$here/build-package" && cpack)
     cp "$here/build-package/morvane_4.0-1_amd64.deb" "$here/"
     echo "lintian:"

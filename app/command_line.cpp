@@ -1,9 +1,9 @@
 #include "app/command_line.h"
 
 #include <QCommandLineParser>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
+
+#include "platform/folder_options.h"
 
 namespace morvane {
 
@@ -51,27 +51,18 @@ CommandLine ReadCommandLine(const QStringList& arguments)
 
     CommandLine line;
     if (parser.isSet(prefix)) {
-        const QString given = parser.value(prefix);
-        const QFileInfo info(given);
-        if (given.isEmpty() || !info.isDir()) {
-            return fail("The Wine prefix '" + given + "' is not a folder.");
+        const Result<std::string> folder = PrefixOption(hostPath(parser.value(prefix)));
+        if (!folder) {
+            return fail(QString::fromLocal8Bit(folder.error().reason));
         }
-        line.prefix = hostPath(QDir::cleanPath(info.absoluteFilePath()));
+        line.prefix = *folder;
     }
     if (parser.isSet(dataDir)) {
-        const QString given = parser.value(dataDir);
-        const QFileInfo info(given);
-        if (given.isEmpty() || (info.exists() && !info.isDir())) {
-            return fail("The data folder '" + given + "' is not a folder.");
+        const Result<std::string> folder = DataFolderOption(hostPath(parser.value(dataDir)));
+        if (!folder) {
+            return fail(QString::fromLocal8Bit(folder.error().reason));
         }
-        const QString folder = QDir::cleanPath(info.absoluteFilePath());
-        if (!info.exists() && !QDir().mkpath(folder)) {
-            return fail("Unable to create the data folder '" + given + "'.");
-        }
-        line.dataFolder = hostPath(folder);
-        if (line.dataFolder.back() != '/') {
-            line.dataFolder += '/';
-        }
+        line.dataFolder = *folder;
     }
     return line;
 }

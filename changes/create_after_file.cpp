@@ -158,9 +158,19 @@ void AfterFileCreation::run()
             return;
         }
         drive = nextDrive;
+        if (m_ctx.events.stopRequested()) {
+            cancel();
+            return;
+        }
     }
 
     if (compareSystemFiles() == Outcome::Failed) {
+        return;
+    }
+    // The last moment a stop leaves no record: from here on the AFTER file is completed and replaces the BEFORE
+    // file.
+    if (m_ctx.events.stopRequested()) {
+        cancel();
         return;
     }
 
@@ -222,6 +232,9 @@ AfterFileCreation::Outcome AfterFileCreation::processDrive(char letter, char& ne
     if (!scanned) {
         state.DirList = {};
         state.DirCount = 0;
+        if (StoppedByUser(scanned.error())) {
+            return Outcome::Cancelled;
+        }
         fail(readFailure(scanned.error()));
         return Outcome::Failed;
     }
@@ -352,6 +365,9 @@ AfterFileCreation::Outcome AfterFileCreation::compareSystemFiles()
     const State& state = m_ctx.state;
     std::string marker;
     for (int i = 0; i < 4; ++i) {
+        if (m_ctx.events.stopRequested()) {
+            return Outcome::Cancelled;  // run() ends as a Cancel does
+        }
         // The reader stands after "*AUTOEXEC*" for the first copy; each later copy's start marker is skipped.
         if (i > 0 && !m_before->readLine(marker)) {
             const Status status = m_before->status();

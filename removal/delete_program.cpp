@@ -49,7 +49,9 @@ std::optional<std::string> PathThroughLink(const FileSystem& fs, const AfterReco
 
 class ProgramDeletion {
 public:
-    ProgramDeletion(const Context& ctx, RestoreOptions& form4) : m_ctx(ctx), m_form4(form4) {}
+    ProgramDeletion(const Context& ctx, RestoreOptions& form4, DeletionPlan* plan)
+        : m_ctx(ctx), m_form4(form4), m_plan(plan)
+    {}
 
     // Steps through the record; false when the user cancelled at a drive that cannot be written to.
     bool run(const AfterRecord& record);
@@ -57,6 +59,7 @@ public:
 private:
     bool waitUntilWritable(char letter);
     void deleteDirectory(char letter, const RecordPath& directory);
+    void planDirectory(char letter, const RecordPath& directory);
     // Deletes one file of a new directory; false when the user gave up on the directory.
     bool deleteNewFile(char letter, const RecordPath& directory, const std::string& path);
     void deleteOldFile(char letter, const RecordPath& file);
@@ -65,6 +68,7 @@ private:
 
     const Context& m_ctx;
     RestoreOptions& m_form4;
+    DeletionPlan* m_plan;
     bool m_asked = false;
     bool m_confirmEach = false;
 };
@@ -72,7 +76,8 @@ private:
 bool ProgramDeletion::run(const AfterRecord& record)
 {
     for (const AfterDrive& drive : record.drives) {
-        if (!waitUntilWritable(drive.letter)) {
+        // A dry run writes nothing, not even the drive test's scratch file.
+        if (!m_plan && !waitUntilWritable(drive.letter)) {
             return false;
         }
         for (const RecordPath& directory : drive.directories) {
@@ -83,7 +88,7 @@ bool ProgramDeletion::run(const AfterRecord& record)
         }
     }
     for (std::size_t k = 0; k < kConfigFiles.size(); ++k) {
-        RestoreSystemFile(m_ctx, m_form4, record.sections[k], SystemFileOf(m_ctx.state, kConfigFiles[k]));
+        RestoreSystemFile(m_ctx, m_form4, record.sections[k], SystemFileOf(m_ctx.state, kConfigFiles[k]), m_plan);
     }
     return true;
 }
@@ -140,6 +145,10 @@ void ProgramDeletion::deleteDirectory(char letter, const RecordPath& directory)
     // to their own lines: the record names each new one, deeper ones first. The read never crosses into another
     // file system mounted here, and a directory removed or replaced meanwhile reads as an empty one.
     const std::string folder = directory.onDrive(letter);
+    if (m_plan) {
+        planDirectory(letter, directory);
+        return;
+    }
     std::string name;  // the last file tried, named by the message when a read fails
     for (;;) {
         auto contents = fs.readDirectory(folder);
@@ -171,6 +180,27 @@ void ProgramDeletion::deleteDirectory(char letter, const RecordPath& directory)
     if (fs.attributes(entry)) {
         directoryProblem(entry);
     }
+}
+
+void ProgramDeletion::planDirectory(char letter, const RecordPath& directory)
+{
+    const std::string folder = directory.onDrive(letter);
+    for (;;) {
+        auto contents = m_ctx.fs.readDirectory(folder);
+        if (contents) {
+            for (const std::string& file : contents->files) {
+                m_plan->removeFile(folder + file);
+            }
+            break;
+        }
+        if (VanishedMeanwhile(contents.error())) {
+            break;
+        }
+        if (problem(1, letter, directory, {}) == Answer::Yes) {
+            break;
+        }
+    }
+    m_plan->removeDirectory(directory.entryOnDrive(letter));
 }
 
 bool ProgramDeletion::deleteNewFile(char letter, const RecordPath& directory, const std::string& path)
@@ -211,6 +241,13 @@ void ProgramDeletion::deleteOldFile(char letter, const RecordPath& file)
         m_asked = true;
     }
     if (m_confirmEach && !AskYesNo(m_ctx.prompts, "Delete " + path)) {
+        if (m_plan) {
+            m_plan->keepFile(path);
+        }
+        return;
+    }
+    if (m_plan) {
+        m_plan->removeFile(path);
         return;
     }
     (void)m_ctx.fs.setNormal(path);
@@ -219,12 +256,13 @@ void ProgramDeletion::deleteOldFile(char letter, const RecordPath& file)
 
 }  // namespace
 
-void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form4)
+void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form4, DeletionPlan* plan)
 {
     MainWindowHidden hidden(ctx.main);
     list.setPrompt("Select program to delete from disk");
     AfterSelection selection;
     selection.ChosenEntry = 0;
+    selection.LeaveCorrupted = plan != nullptr;
     SelectAfterFile(ctx, list, selection);
     list.setPrompt("");
     if (selection.nothingChosen()) {
@@ -246,7 +284,8 @@ void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form
         return;
     }
     ctx.state.ProgramName = record->programName;
-    if (!AskYesNo(ctx.prompts, "Delete " + ctx.state.ProgramName + "? Are you sure")) {
+    // A dry run deletes nothing, so there is nothing to confirm.
+    if (!plan && !AskYesNo(ctx.prompts, "Delete " + ctx.state.ProgramName + "? Are you sure")) {
         return;
     }
 
@@ -256,9 +295,11 @@ void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form
     panel.blankCentred(1, 19);
     panel.progress(1, "Deleting all traces of " + ctx.state.ProgramName);
 
-    ProgramDeletion deletion(ctx, form4);
+    ProgramDeletion deletion(ctx, form4, plan);
     if (deletion.run(*record)) {
-        if (const Status removed = ctx.fs.removeFile(*path); !removed) {
+        if (plan) {
+            plan->removeFile(*path);
+        } else if (const Status removed = ctx.fs.removeFile(*path); !removed) {
             ShowError(ctx, "Unable to delete the AFTER file " + *path + ": " + removed.error().reason + ".");
         }
     }

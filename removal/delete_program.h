@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/context.h"
+#include "removal/deletion_plan.h"
 #include "removal/restore_system_file.h"
 #include "removal/select_after_file.h"
 
@@ -11,6 +12,9 @@ namespace morvane {
 // added to older directories is deleted (optionally asking for each), the four configuration files are
 // restored, and the AFTER file is deleted last. Only what the AFTER file names is ever touched: a record that
 // is damaged, or whose paths now lead through a symbolic link, is refused before anything is deleted.
-void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form4);
+//
+// With a plan the run is a dry run: it asks the same questions (all but the confirmation of the whole
+// deletion), changes nothing, and tells the plan every file and directory it would delete, keep and write.
+void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form4, DeletionPlan* plan = nullptr);
 
 }  // namespace morvane

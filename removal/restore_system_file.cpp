@@ -135,12 +135,16 @@ CurrentFile ReadCurrentFile(const Context& ctx, const SystemFile& file, RestoreL
 
 // Everything that must hold before the system file may change: it is not read-only, and its safety copy
 // (the file as it stands, normalised) is complete on disk.
-bool PrepareToReplace(const Context& ctx, const SystemFile& file, const RestoreLines& lines)
+bool PrepareToReplace(const Context& ctx, const SystemFile& file, const RestoreLines& lines, DeletionPlan* plan)
 {
     if (auto attributes = ctx.fs.attributes(file.path); attributes && (*attributes & kReadOnly)) {
         ReportError(ctx.prompts,
                     "The file " + file.path + " could not be written: it is read-only. It has been left unchanged.");
         return false;
+    }
+    if (plan) {
+        plan->writeFile(file.safetyCopy, lines.CurrentLines);
+        return true;
     }
     if (Status s = ctx.fs.writeLinesAtomic(file.safetyCopy, lines.CurrentLines); !s) {
         ReportError(ctx.prompts, "The safety copy " + file.safetyCopy + " could not be written: " + s.error().reason +
@@ -150,8 +154,13 @@ bool PrepareToReplace(const Context& ctx, const SystemFile& file, const RestoreL
     return true;
 }
 
-bool WriteSystemFile(const Context& ctx, const SystemFile& file, const std::vector<std::string>& content)
+bool WriteSystemFile(const Context& ctx, const SystemFile& file, const std::vector<std::string>& content,
+                     DeletionPlan* plan)
 {
+    if (plan) {
+        plan->writeFile(file.path, content);
+        return true;
+    }
     if (Status s = ctx.fs.writeLinesAtomic(file.path, content); !s) {
         ReportError(ctx.prompts, "The file " + file.path + " could not be written: " + s.error().reason +
                                      ". It has been left unchanged.");
@@ -160,33 +169,35 @@ bool WriteSystemFile(const Context& ctx, const SystemFile& file, const std::vect
     return true;
 }
 
-void Replace(const Context& ctx, const SystemFile& file, const RestoreLines& lines)
+void Replace(const Context& ctx, const SystemFile& file, const RestoreLines& lines, DeletionPlan* plan)
 {
-    if (PrepareToReplace(ctx, file, lines)) {
-        WriteSystemFile(ctx, file, lines.OriginalLines);
+    if (PrepareToReplace(ctx, file, lines, plan)) {
+        WriteSystemFile(ctx, file, lines.OriginalLines, plan);
     }
 }
 
-void Merge(const Context& ctx, const SystemFile& file, RestoreLines& lines)
+void Merge(const Context& ctx, const SystemFile& file, RestoreLines& lines, DeletionPlan* plan)
 {
-    if (!PrepareToReplace(ctx, file, lines)) {
+    if (!PrepareToReplace(ctx, file, lines, plan)) {
         return;
     }
     const std::vector<std::string> merged = lines.merge();
     const std::vector<std::string> unplaced = lines.unplacedLines();
     // The unplaced lines are kept before the file changes: once it has, they exist nowhere else but in the
     // AFTER file, which the deletion removes.
-    if (!unplaced.empty()) {
+    if (!unplaced.empty() && plan) {
+        plan->writeFile(file.missingFile, unplaced);
+    } else if (!unplaced.empty()) {
         if (Status s = ctx.fs.writeLinesAtomic(file.missingFile, unplaced); !s) {
             ReportError(ctx.prompts, "The file " + file.missingFile + " could not be written: " + s.error().reason +
                                          ". " + file.path + " has been left unchanged.");
             return;
         }
     }
-    if (!WriteSystemFile(ctx, file, merged)) {
+    if (!WriteSystemFile(ctx, file, merged, plan)) {
         return;
     }
-    if (!unplaced.empty()) {
+    if (!unplaced.empty() && !plan) {
         ctx.prompts.messageBox(AttentionText(file), Buttons::Ok, Icon::Information, "Attention");
         ctx.panel.blankCentred(1, Panel::kLines);
     }
@@ -283,7 +294,8 @@ std::vector<std::string> RestoreLines::unplacedLines() const
     return out;
 }
 
-void RestoreSystemFile(const Context& ctx, RestoreOptions& form4, const ConfigSection& section, const SystemFile& file)
+void RestoreSystemFile(const Context& ctx, RestoreOptions& form4, const ConfigSection& section, const SystemFile& file,
+                       DeletionPlan* plan)
 {
     if (!section.changed) {
         return;
@@ -301,7 +313,9 @@ void RestoreSystemFile(const Context& ctx, RestoreOptions& form4, const ConfigSe
 
     if (ctx.state.SectionChanged == kFalse) {
         if (AskYesNo(ctx.prompts, UnchangedQuestion(file.path, ctx.state.ProgramName))) {
-            Replace(ctx, file, lines);
+            Replace(ctx, file, lines, plan);
+        } else if (plan) {
+            plan->keepFile(file.path);
         }
         return;
     }
@@ -312,9 +326,11 @@ void RestoreSystemFile(const Context& ctx, RestoreOptions& form4, const ConfigSe
     }
     const int choice = form4.ShowRestoreOptions(file.path, ctx.state.ProgramName, linesMissing);
     if (choice == 2) {
-        Replace(ctx, file, lines);
+        Replace(ctx, file, lines, plan);
     } else if (choice == 3) {
-        Merge(ctx, file, lines);
+        Merge(ctx, file, lines, plan);
+    } else if (plan) {
+        plan->keepFile(file.path);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "core/context.h"
 #include "records/after_file_reader.h"
 #include "records/record_format.h"
+#include "removal/deletion_plan.h"
 
 namespace morvane {
 
@@ -49,6 +50,8 @@ std::size_t FindLine(const std::vector<std::string>& list, const std::string& li
 // the user is asked (unchanged since the installation) or shown Form4 (changed since); the safety copy is
 // written before the file is replaced or merged. Every failure is reported in a message box and leaves the
 // file as it was; the caller goes on with the next file.
-void RestoreSystemFile(const Context& ctx, RestoreOptions& form4, const ConfigSection& section, const SystemFile& file);
+// With a plan, nothing is written: the files that would be written are told to the plan with their lines.
+void RestoreSystemFile(const Context& ctx, RestoreOptions& form4, const ConfigSection& section, const SystemFile& file,
+                       DeletionPlan* plan = nullptr);
 
 }  // namespace morvane

@@ -29,8 +29,8 @@ void SelectAfterFile(const Context& ctx, AfterFileList& window, AfterSelection& 
 {
     FileSystem& fs = ctx.fs;
     const std::string pattern = ctx.state.DataFolder + std::string(kAfterFilePattern);
-    // Corrupted files that could not be deleted: left out of every later pass, or the selection would report
-    // the same file for ever.
+    // Corrupted files that could not be deleted, or are kept by a dry run: left out of every later pass, or the
+    // selection would report the same file for ever.
     std::set<std::string> undeletable;
 
     for (;;) {
@@ -73,6 +73,14 @@ void SelectAfterFile(const Context& ctx, AfterFileList& window, AfterSelection& 
 
             const std::string path = ctx.state.DataFolder + fileName;
             auto programName = ReadFirstLine(fs, path);
+            if (!programName && selection.LeaveCorrupted) {
+                ctx.prompts.messageBox("The AFTER file " + fileName +
+                                           " appears to be corrupted. It is left out and kept as it is.",
+                                       Buttons::Ok, Icon::Exclamation, "ATTENTION");
+                undeletable.insert(fileName);
+                startAgain = true;
+                break;
+            }
             if (!programName) {
                 ctx.prompts.messageBox("The AFTER file " + fileName +
                                            " appears to be corrupted. It is useless and is interferring with ZELK "
@@ -93,7 +101,7 @@ void SelectAfterFile(const Context& ctx, AfterFileList& window, AfterSelection& 
             continue;
         }
 
-        selection.ChosenEntry = window.ShowAfterFileList(selection.AfterNames);
+        selection.ChosenEntry = window.ChooseFrom(selection);
         return;
     }
 }

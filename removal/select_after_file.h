@@ -17,6 +17,9 @@ struct AfterSelection {
     std::vector<long> AfterNumbers;
     std::vector<std::string> AfterFileNames;  // the file names as listed, same positions
     long AfterCount = 0;
+    // A selection for a run that changes nothing (a dry run): an AFTER file that cannot be read is reported and
+    // left out, but not deleted.
+    bool LeaveCorrupted = false;
 
     // Nothing was chosen: no AFTER files, or Cancel.
     bool nothingChosen() const { return ChosenEntry == AfterCount || ChosenEntry == -1; }
@@ -31,6 +34,9 @@ public:
     // Shows the names up to (not including) the first empty entry after position 0, the first one selected,
     // and waits for Ok, Cancel, a double click or a close from the frame. The position taken from 0, or -1.
     virtual int ShowAfterFileList(const std::vector<std::string>& AfterNames) = 0;
+    // What SelectAfterFile calls: the window shows the names; a list that picks by the files' numbers (the
+    // terminal's) looks at the whole selection.
+    virtual int ChooseFrom(const AfterSelection& selection) { return ShowAfterFileList(selection.AfterNames); }
 };
 
 // Lists DataFolder & "AFTER*.DAT", reads each file's program name, reports and deletes AFTER files that

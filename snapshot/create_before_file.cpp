@@ -157,6 +157,10 @@ bool BeforeFileRun::run(const std::string& letters)
         if (!recordDrive(letter)) {
             return false;
         }
+        if (m_ctx.events.stopRequested()) {
+            abandon();
+            return false;
+        }
     }
 
     for (const ConfigFile& file : kConfigFiles) {
@@ -165,6 +169,10 @@ bool BeforeFileRun::run(const std::string& letters)
         }
     }
 
+    if (m_ctx.events.stopRequested()) {
+        abandon();
+        return false;
+    }
     const Status finished = m_out->finish();
     if (!finished) {
         abandon();
@@ -207,8 +215,11 @@ bool BeforeFileRun::recordDrive(char letter)
     DirectoryFiles files;
     const Status scanned = ReadDirectoryTree(m_ctx, std::string(1, letter) + ":\\", &m_counts, &files);
     if (!scanned) {
-        // The failing directory as it stood in the list, drive included: "C:\TEMP\".
         abandon();
+        if (StoppedByUser(scanned.error())) {
+            return false;
+        }
+        // The failing directory as it stood in the list, drive included: "C:\TEMP\".
         showError(m_ctx, "An error has occurred reading directory " + scanned.error().path + ". " +
                              ReasonSentence(scanned.error()) +
                              ". It is too dangerous to continue making the BEFORE file. Check to see if anything is "
@@ -286,6 +297,9 @@ bool BeforeFileRun::copySystemFile(const ConfigFile& file, const std::string& pa
         if (!read) {
             // A copy cut short would later read as lines the installation removed.
             abandon();
+            if (m_ctx.events.stopRequested()) {
+                return false;  // the user stopped a copy that was waiting for its file: no error of the file's
+            }
             showError(m_ctx, "Unable to copy " + path + " into the BEFORE file: " + read.error().reason + ".");
             return false;
         }

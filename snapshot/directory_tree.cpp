@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <chrono>
 #include <numeric>
 
@@ -27,17 +28,21 @@ void appendEntry(State& state, std::string entry)
 class EventGate {
 public:
     explicit EventGate(EventPump& events) : m_events(events), m_last(Clock::now()) {}
-    void tick()
+    // False when the user asked to stop the command while events ran.
+    bool tick(long directories, long files)
     {
         if (++m_sinceCheck < kCheckEvery) {
-            return;
+            return true;
         }
         m_sinceCheck = 0;
         const auto now = Clock::now();
         if (now - m_last >= kInterval) {
+            m_events.scanProgress(directories, files);
             m_events.processEvents();
             m_last = Clock::now();
+            return !m_events.stopRequested();
         }
+        return true;
     }
 
 private:
@@ -173,12 +178,14 @@ Status ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* 
     }
     const auto rootPosition = position;
     EventGate gate(ctx.events);
+    long filesRead = 0;
     Status status;
     for (;;) {
         // A copy: appending below may move the list.
         const std::string directory = state.DirList[position];
         auto contents = ctx.fs.readDirectory(directory);
         if (contents) {
+            filesRead += static_cast<long>(contents->files.size());
             if (counts) {
                 counts->skipped += contents->skipped;
             }
@@ -208,9 +215,13 @@ Status ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* 
         if (position > static_cast<std::size_t>(state.DirCount) || state.DirList[position].empty()) {
             break;
         }
-        gate.tick();
+        if (!gate.tick(static_cast<long>(position - rootPosition), filesRead)) {
+            status = Error{state.DirList[position], ECANCELED, "Stopped at the user's request"};
+            break;
+        }
     }
 
+    ctx.events.scanProgress(static_cast<long>(position - rootPosition), filesRead);
     for (std::size_t slot = 0; slot <= static_cast<std::size_t>(state.DirCount) && slot < state.DirList.size();
          ++slot) {
         std::string& entry = state.DirList[slot];

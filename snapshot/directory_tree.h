@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -100,9 +101,16 @@ private:
 // directory that cannot be read ends the scan with an error whose path is that directory as it stood in the
 // list ("C:\TEMP\"). Names the platform left out are added to counts->skipped. When `files` is given, the file
 // names of each directory read are kept there (see DirectoryFiles). Window events run a few dozen times a
-// second at most, however many directories there are.
+// second at most, however many directories there are; when the user asked to stop meanwhile
+// (EventPump::stopRequested), the scan ends with an error of code ECANCELED (see StoppedByUser).
 Status ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* counts = nullptr,
                          DirectoryFiles* files = nullptr);
+
+// The scan ended because the user asked to stop: the command ends as a Cancel does, without a message.
+inline bool StoppedByUser(const Error& error)
+{
+    return error.code == ECANCELED;
+}
 
 // Where each entry ends up under the exchange sort by length:
 //

@@ -18,7 +18,7 @@ DESTDIR="$stage" cmake --install "$build" --prefix /usr >"$tmp/install.log" || {
   cat "$tmp/install.log"
   exit 1
 }
-for file in bin/morvane share/morvane/ZELK.TXT share/applications/org.example.morvane.desktop \
+for file in bin/morvane bin/morvane-cli share/man/man1/morvane-cli.1 share/morvane/ZELK.TXT share/applications/org.example.morvane.desktop \
   share/icons/hicolor/scalable/apps/org.example.morvane.svg share/metainfo/org.example.morvane.metainfo.xml \
   share/man/man1/morvane.1 share/doc/morvane/copyright; do
   [ -f "$stage/usr/$file" ] || fail "not installed: usr/$file"
@@ -35,7 +35,10 @@ cmp -s "$stage/usr/share/morvane/ZELK.TXT" "$tmp/xdg/morvane/ZELK.TXT" ||
   fail "the data folder's manual is not the one in share/morvane/"
 [ "$(cat "$tmp/xdg/morvane/BEFORE.DAT" 2>/dev/null)" = $'App\r' ] ||
   fail "the records did not move into the per-user data folder"
-[ "$(ls "$stage/usr/bin")" = "morvane" ] || fail "the installed morvane wrote into bin/: $(ls "$stage/usr/bin")"
+# The terminal's program finds the same per-user data folder, with the record the windowed one moved there.
+[ "$(HOME="$tmp/home" XDG_DATA_HOME="$tmp/xdg" "$stage/usr/bin/morvane-cli" --prefix "$tmp/prefix" list)" = \
+  $'pending\tApp' ] || fail "the installed morvane-cli does not list the record in the per-user data folder"
+[ "$(ls "$stage/usr/bin")" = $'morvane\nmorvane-cli' ] || fail "the installed morvane wrote into bin/: $(ls "$stage/usr/bin")"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "staged install: all checks passed"

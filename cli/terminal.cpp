@@ -1,0 +1,496 @@
+#include "cli/terminal.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+namespace morvane::cli {
+
+namespace {
+
+// Ctrl-C, and the end of the session (a closed terminal or ssh connection, a kill): each stops the record.
+constexpr int kStopSignals[] = {SIGINT, SIGHUP, SIGTERM};
+volatile std::sig_atomic_t g_interruptRequested = 0;  // the signal received, 0 for none
+struct sigaction g_previous[3]{};
+
+void onInterrupt(int number)
+{
+    if (g_interruptRequested) {
+        // A second signal while the first is being dealt with ends the program at once.
+        signal(number, SIG_DFL);
+        raise(number);
+        return;
+    }
+    g_interruptRequested = number;
+}
+
+void put(std::FILE* stream, std::string_view text)
+{
+    std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+// Message texts break lines with CR or LF; on the terminal every break is a newline.
+std::string terminalText(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out) {
+        if (c == '\r') {
+            c = '\n';
+        }
+    }
+    return out;
+}
+
+std::string lowerAscii(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+// One line of standard input, read a byte at a time so that an interrupt ends the wait. False at the end of the
+// input or on an interrupt.
+bool readAnswer(std::string& line)
+{
+    line.clear();
+    for (;;) {
+        char c = 0;
+        const ssize_t got = read(STDIN_FILENO, &c, 1);
+        if (got == 1) {
+            if (c == '\n') {
+                return true;
+            }
+            line += c;
+            continue;
+        }
+        if (got < 0 && errno == EINTR && !Interrupt::requested()) {
+            continue;
+        }
+        return false;
+    }
+}
+
+void appendJsonString(std::string& out, std::string_view text)
+{
+    out += '"';
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            out += escaped;
+        } else {
+            out += c;  // names and lines pass through as the record holds them
+        }
+    }
+    out += '"';
+}
+
+void appendJsonList(std::string& out, const std::vector<std::string>& entries)
+{
+    out += '[';
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i > 0) {
+            out += ", ";
+        }
+        appendJsonString(out, entries[i]);
+    }
+    out += ']';
+}
+
+// Categories 3..6 of the report.
+constexpr const char* kConfigNames[] = {"AUTOEXEC.BAT", "CONFIG.SYS", "WIN.INI", "SYSTEM.INI"};
+
+}  // namespace
+
+Terminal::Terminal(bool yes, RestoreAnswer restore, bool quiet)
+    : m_yes(yes),
+      m_restore(restore),
+      m_quiet(quiet),
+      m_interactive(isatty(STDIN_FILENO) != 0),
+      m_progress(!quiet && isatty(STDERR_FILENO) != 0)
+{}
+
+void Terminal::progress(std::string_view text) const
+{
+    put(stderr, "\r" + std::string(text) + "\x1b[K");
+    std::fflush(stderr);
+    m_progressOnScreen = true;
+}
+
+void Terminal::clearProgress() const
+{
+    if (m_progressOnScreen) {
+        put(stderr, "\r\x1b[K");
+        std::fflush(stderr);
+        m_progressOnScreen = false;
+    }
+}
+
+void Terminal::message(std::string_view text) const
+{
+    clearProgress();
+    std::string line = terminalText(text);
+    line += '\n';
+    put(stderr, line);
+}
+
+int Terminal::ask(std::string_view question, const std::vector<std::string>& choices) const
+{
+    std::string menu;
+    for (const std::string& choice : choices) {
+        menu += (menu.empty() ? "[" : "/") + choice;
+    }
+    menu += "] ";
+    clearProgress();
+    for (;;) {
+        put(stderr, terminalText(question) + " " + menu);
+        std::fflush(stderr);
+        std::string answer;
+        if (!readAnswer(answer)) {
+            put(stderr, "\n");
+            return -1;
+        }
+        answer = lowerAscii(answer);
+        for (std::size_t i = 0; i < choices.size(); ++i) {
+            const std::string choice = lowerAscii(choices[i]);
+            if (!answer.empty() && (answer == choice || answer == choice.substr(0, 1))) {
+                return static_cast<int>(i);
+            }
+        }
+    }
+}
+
+void Terminal::missingAnswer(std::string_view question, std::string_view option)
+{
+    message("morvane-cli: standard input is not a terminal, so this question was not asked: " + terminalText(question));
+    message("morvane-cli: give " + std::string(option) + " to answer it.");
+    if (m_missing.empty()) {
+        m_missing = option;
+    }
+}
+
+Interrupt::Interrupt()
+{
+    g_interruptRequested = 0;
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no restart: a question waiting for its answer ends at once
+    for (int k = 0; k < 3; ++k) {
+        sigaction(kStopSignals[k], &action, &g_previous[k]);
+    }
+}
+
+Interrupt::~Interrupt()
+{
+    for (int k = 0; k < 3; ++k) {
+        sigaction(kStopSignals[k], &g_previous[k], nullptr);
+    }
+}
+
+bool Interrupt::requested()
+{
+    return g_interruptRequested != 0;
+}
+
+void Interrupt::endProgram()
+{
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int number = g_interruptRequested != 0 ? static_cast<int>(g_interruptRequested) : SIGINT;
+    signal(number, SIG_DFL);
+    raise(number);
+    std::_Exit(128 + number);
+}
+
+Answer TerminalPrompts::messageBox(std::string_view text, Buttons buttons, Icon icon, std::string_view title)
+{
+    if (buttons == Buttons::YesNo) {
+        return yesNo(text, title);
+    }
+    const std::string shown = std::string(title) + ": " + std::string(text);
+    if (buttons == Buttons::OkCancel) {
+        // A problem the user may fix and retry (a drive that is not ready).
+        m_terminal.noteTrouble();
+        if (!m_terminal.interactive()) {
+            m_terminal.message(shown);
+            return Answer::Cancel;
+        }
+        return m_terminal.ask(shown, {"ok", "cancel"}) == 0 ? Answer::Ok : Answer::Cancel;
+    }
+    // Information, and the notice about another program's unreadable record, do not make this command fail.
+    if (icon == Icon::Information || title == "ATTENTION") {
+        if (!m_terminal.quiet() || icon != Icon::Information) {
+            m_terminal.message(shown);
+        }
+        return Answer::Ok;
+    }
+    m_terminal.noteTrouble();
+    m_terminal.message(shown);
+    return Answer::Ok;
+}
+
+Answer TerminalPrompts::yesNo(std::string_view question, std::string_view title)
+{
+    // The answer when none can be had (no terminal, or the end of its input): No, which leaves things as they
+    // are, except for a problem deleting a file, where Yes gives up on the directory instead of trying again for
+    // ever.
+    const Answer safe = title == "We got a problem!" ? Answer::Yes : Answer::No;
+    if (title == "We got a problem!") {
+        m_terminal.noteTrouble();
+    }
+    std::string option = "--yes";
+    // The question for a configuration file unchanged since the installation is a restoration question: --restore
+    // answers it (replacing is the only restoration it offers).
+    if (question.starts_with("Considering restoring original ")) {
+        switch (m_terminal.restore()) {
+        case RestoreAnswer::Keep: return Answer::No;
+        case RestoreAnswer::Replace:
+        case RestoreAnswer::Merge: return Answer::Yes;
+        case RestoreAnswer::Ask: break;
+        }
+        option = "--restore";
+    } else if (m_terminal.yes()) {
+        if (!m_terminal.quiet()) {
+            m_terminal.message(std::string(question) + " yes (--yes)");
+        }
+        return Answer::Yes;
+    }
+    if (!m_terminal.interactive()) {
+        m_terminal.missingAnswer(question, option);
+        return safe;
+    }
+    const int choice = m_terminal.ask(question, {"yes", "no"});
+    return choice < 0 ? safe : choice == 0 ? Answer::Yes : Answer::No;
+}
+
+std::string TerminalPrompts::inputBox(std::string_view, std::string_view, std::string_view)
+{
+    if (m_inputs.empty()) {
+        return {};
+    }
+    std::string answer = std::move(m_inputs.front());
+    m_inputs.pop_front();
+    return answer;
+}
+
+void TerminalPrompts::beep()
+{
+    if (m_terminal.progressShown()) {
+        put(stderr, "\a");
+    }
+}
+
+void TerminalPanel::setLine(int index, std::string_view text)
+{
+    if (index < 1 || index > Panel::kLines) {
+        return;
+    }
+    m_lines[static_cast<std::size_t>(index)] = text;
+    // Lines 4 to 8 name the step being taken while a record is made.
+    if (index >= 4 && index <= 8 && !text.empty()) {
+        m_step = text;
+    }
+}
+
+void TerminalPanel::show()
+{
+    m_shown = std::chrono::steady_clock::now();
+}
+
+void TerminalPanel::hide()
+{
+    m_terminal.clearProgress();
+}
+
+void TerminalPanel::showProgress()
+{
+    if (!m_terminal.progressShown() || m_step.empty()) {
+        return;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_shown).count();
+    const long directories = m_directoriesDone + m_directories;
+    const long files = m_filesDone + m_files;
+    char figures[160];
+    std::snprintf(figures, sizeof figures, "  %ld directories, %ld files, %.0f/s, %.1f s", directories, files,
+                  seconds > 0 ? static_cast<double>(directories + files) / seconds : 0.0, seconds);
+    m_terminal.progress(m_step + figures);
+}
+
+void TerminalPanel::scanned(long directories, long files)
+{
+    if (directories < m_directories) {
+        m_directoriesDone += m_directories;
+        m_filesDone += m_files;
+    }
+    m_directories = directories;
+    m_files = files;
+}
+
+void TerminalPanel::waitForOk()
+{
+    m_terminal.clearProgress();
+    m_waited = true;
+    int last = 0;
+    for (int i = 1; i <= Panel::kLines; ++i) {
+        if (!m_lines[static_cast<std::size_t>(i)].empty()) {
+            last = i;
+        }
+    }
+    std::string out;
+    for (int i = 1; i <= last; ++i) {
+        out += m_lines[static_cast<std::size_t>(i)] + "\n";
+    }
+    put(stdout, out);
+}
+
+int NumberedAfterFileList::ChooseFrom(const AfterSelection& selection)
+{
+    m_offered = true;
+    // The window shows the names up to the first empty one.
+    for (long i = 1; i <= selection.AfterCount; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        if (selection.AfterNames[at].empty()) {
+            break;
+        }
+        if (m_number < 0) {
+            m_lines.push_back(std::to_string(selection.AfterNumbers[at]) + "\t" + selection.AfterNames[at]);
+        } else if (selection.AfterNumbers[at] == m_number) {
+            m_found = true;
+            m_chosenFile = selection.AfterFileNames[at];
+            return static_cast<int>(i - 1);
+        }
+    }
+    return -1;
+}
+
+int TerminalRestoreOptions::ShowRestoreOptions(const std::string& path, const std::string& programName,
+                                               bool linesMissing)
+{
+    switch (m_terminal.restore()) {
+    case RestoreAnswer::Keep: return 1;
+    case RestoreAnswer::Replace: return 2;
+    case RestoreAnswer::Merge: return 3;
+    case RestoreAnswer::Ask: break;
+    }
+    const std::string caption = "Considering restoring original " + path + " file.";
+    std::string text = caption + "\n" + path + " was changed during installation of\n" + programName +
+                       ", and has been changed since.\n";
+    if (linesMissing) {
+        text +=
+            "Warning! File was severely modified during installation process!\n"
+            "There is a possibility that the original file cannot be completely\n"
+            "restored to its original form while trying to save recent changes.\n";
+    } else {
+        text +=
+            "There is a high probability that the original file can be\n"
+            "restored while maintaining recent changes.\n";
+    }
+    text +=
+        "Your options are:\n"
+        "  1 Do not attempt to restore file\n"
+        "  2 Replace file with original file\n"
+        "  3 Attempt to restore file while maintaining recent changes";
+    if (!m_terminal.interactive()) {
+        m_terminal.missingAnswer(caption, "--restore");
+        return 1;
+    }
+    m_terminal.message(text);
+    const int choice = m_terminal.ask("Option", {"1", "2", "3"});
+    return choice < 0 ? 1 : choice + 1;
+}
+
+short TerminalReportWindow::waitForChoice()
+{
+    m_waited = true;
+    if (m_details) {
+        for (int category = m_asked + 1; category <= kReportSystem; ++category) {
+            if (m_visible[static_cast<std::size_t>(category)]) {
+                m_asked = category;
+                return static_cast<short>(category);
+            }
+        }
+    }
+    return kReportOk;
+}
+
+std::string TerminalReportWindow::text() const
+{
+    std::string out = m_caption + "\n";
+    out += "Directories added: " + std::to_string(m_directories) + "\n";
+    out += "Files Added: " + std::to_string(m_files) + "\n";
+    for (int k = 0; k < 4; ++k) {
+        out += std::string(kConfigNames[k]) + " changed: " + m_results[static_cast<std::size_t>(k + 3)] + "\n";
+    }
+    for (int category = kReportDirectories; category <= kReportSystem; ++category) {
+        const auto at = static_cast<std::size_t>(category);
+        if (!m_details || !m_visible[at]) {
+            continue;
+        }
+        out += "\n" + m_titles[at] + "\n";
+        for (const std::string& entry : m_entries[at]) {
+            out += entry + "\n";
+        }
+    }
+    return out;
+}
+
+std::string TerminalReportWindow::json(long number, const std::string& programName) const
+{
+    std::string out = "{\"number\": " + std::to_string(number) + ", \"program\": ";
+    appendJsonString(out, programName);
+    out += ", \"directories_added\": " + std::to_string(m_directories);
+    out += ", \"files_added\": " + std::to_string(m_files);
+    out += ", \"directories\": ";
+    appendJsonList(out, m_entries[kReportDirectories]);
+    out += ", \"files\": ";
+    appendJsonList(out, m_entries[kReportFiles]);
+    out += ", \"configuration\": [";
+    for (int k = 0; k < 4; ++k) {
+        const auto at = static_cast<std::size_t>(k + 3);
+        out += k > 0 ? ", {\"file\": " : "{\"file\": ";
+        appendJsonString(out, kConfigNames[k]);
+        out += std::string(", \"changed\": ") + (m_visible[at] ? "true" : "false") + ", \"lines\": ";
+        appendJsonList(out, m_entries[at]);
+        out += "}";
+    }
+    out += "]}\n";
+    return out;
+}
+
+void PrintedPlan::removeFile(const std::string& path)
+{
+    m_lastRemoved = path;
+    put(stdout, "delete " + path + "\n");
+}
+
+void PrintedPlan::removeDirectory(const std::string& path)
+{
+    put(stdout, "rmdir " + path + "\n");
+}
+
+void PrintedPlan::keepFile(const std::string& path)
+{
+    put(stdout, "keep " + path + "\n");
+}
+
+void PrintedPlan::writeFile(const std::string& path, const std::vector<std::string>& lines)
+{
+    std::string out = "write " + path + "\n";
+    for (const std::string& line : lines) {
+        out += "\t" + line + "\n";
+    }
+    put(stdout, out);
+}
+
+}  // namespace morvane::cli

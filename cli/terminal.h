@@ -1,0 +1,258 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <csignal>
+#include <deque>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/main_window.h"
+#include "core/panel.h"
+#include "platform/event_pump.h"
+#include "platform/printer.h"
+#include "platform/prompts.h"
+#include "removal/deletion_plan.h"
+#include "removal/restore_system_file.h"
+#include "removal/select_after_file.h"
+#include "report/report_window.h"
+
+namespace morvane::cli {
+
+// How the restoration questions are answered: on the terminal, or in advance from --restore.
+enum class RestoreAnswer { Ask, Keep, Replace, Merge };
+
+// The terminal the commands talk through: results on standard output, messages and questions on standard error,
+// answers from standard input. Questions are asked only when standard input is a terminal; otherwise the answer
+// must come from an option, and a question without one is answered No and remembered as missing.
+class Terminal {
+public:
+    Terminal(bool yes, RestoreAnswer restore, bool quiet);
+
+    bool interactive() const { return m_interactive; }
+    bool quiet() const { return m_quiet; }
+    bool yes() const { return m_yes; }
+    RestoreAnswer restore() const { return m_restore; }
+    bool progressShown() const { return m_progress; }
+
+    // A message for the user on standard error, on a line of its own.
+    void message(std::string_view text) const;
+    // Replaces the progress line on standard error; clearProgress() takes it away.
+    void progress(std::string_view text) const;
+    void clearProgress() const;
+    // Asks on the terminal until one of the choices (their first letters or whole words, any case) is typed.
+    // The position of the choice, or -1 at the end of the input or on an interrupt.
+    int ask(std::string_view question, const std::vector<std::string>& choices) const;
+    // The question could not be asked: says which option answers it, and remembers that.
+    void missingAnswer(std::string_view question, std::string_view option);
+    const std::string& missing() const { return m_missing; }
+    // A message that says something failed was shown.
+    void noteTrouble() { m_trouble = true; }
+    bool trouble() const { return m_trouble; }
+
+private:
+    bool m_yes;
+    RestoreAnswer m_restore;
+    bool m_quiet;
+    bool m_interactive;
+    bool m_progress;
+    std::string m_missing;
+    bool m_trouble = false;
+    mutable bool m_progressOnScreen = false;
+};
+
+// The interrupt from the terminal (Ctrl-C), and the hang-up and termination signals. While a record is being
+// made they only ask the command to stop, so that the command can delete its partial record; at any other time
+// they end the program as usual.
+class Interrupt {
+public:
+    // Catches the interrupt until the object goes.
+    Interrupt();
+    ~Interrupt();
+    Interrupt(const Interrupt&) = delete;
+    Interrupt& operator=(const Interrupt&) = delete;
+
+    static bool requested();
+    // Ends the program as the signal received would have, so that a calling shell sees it.
+    [[noreturn]] static void endProgram();
+};
+
+class TerminalPrompts : public Prompts {
+public:
+    explicit TerminalPrompts(Terminal& terminal) : m_terminal(terminal) {}
+
+    // The answers of the input boxes, in order (the program name, the drive letters); once they are used up an
+    // input box answers empty, which aborts.
+    void queueInput(std::string answer) { m_inputs.push_back(std::move(answer)); }
+
+    Answer messageBox(std::string_view text, Buttons buttons, Icon icon, std::string_view title) override;
+    std::string inputBox(std::string_view prompt, std::string_view title, std::string_view defaultText) override;
+    void beep() override;
+
+private:
+    Answer yesNo(std::string_view question, std::string_view title);
+    Terminal& m_terminal;
+    std::deque<std::string> m_inputs;
+};
+
+// Form3 on the terminal: the progress of a long command on one line of standard error (only when that is a
+// terminal), and the lines the command waits on (the installation report) on standard output.
+class TerminalPanel : public Panel {
+public:
+    explicit TerminalPanel(Terminal& terminal) : m_terminal(terminal) {}
+
+    void setLine(int index, std::string_view text) override;
+    void setAlignment(int, Alignment) override {}
+    void setOkVisible(bool) override {}
+    void setLabel2(bool, int) override {}
+    void show() override;
+    void hide() override;
+    void repaint() override { showProgress(); }
+    void waitForOk() override;
+
+    // Rewrites the progress line: the step being taken, the directories and files scanned so far, the rate and
+    // the time since the panel was shown.
+    void showProgress();
+    // The figures of the scan running; each drive's scan counts from 0 again.
+    void scanned(long directories, long files);
+    bool waitedForOk() const { return m_waited; }
+
+private:
+    Terminal& m_terminal;
+    std::array<std::string, Panel::kLines + 1> m_lines;
+    std::string m_step;
+    std::chrono::steady_clock::time_point m_shown = std::chrono::steady_clock::now();
+    long m_directoriesDone = 0;  // by the scans of earlier drives
+    long m_filesDone = 0;
+    long m_directories = 0;  // by the scan running
+    long m_files = 0;
+    bool m_waited = false;
+};
+
+class TerminalEvents : public EventPump {
+public:
+    explicit TerminalEvents(TerminalPanel& panel) : m_panel(panel) {}
+    void processEvents() override { m_panel.showProgress(); }
+    void scanProgress(long directories, long files) override { m_panel.scanned(directories, files); }
+    bool stopRequested() override { return Interrupt::requested(); }
+
+private:
+    TerminalPanel& m_panel;
+};
+
+// The main window has nothing to show on a terminal; the command pairs are kept for whoever asks.
+class TerminalMainWindow : public MainWindow {
+public:
+    void setPairEnabled(Pair pair, bool enabled) override { m_pairs[pair] = enabled; }
+    bool pairEnabled(Pair pair) const override
+    {
+        const auto found = m_pairs.find(pair);
+        return found != m_pairs.end() && found->second;
+    }
+    void showMain() override {}
+    void hideMain() override {}
+    void setMainEnabled(bool) override {}
+
+private:
+    std::map<Pair, bool> m_pairs;
+};
+
+// The selection on the terminal: either it takes the program whose AFTER file has the number asked for, or it
+// lists the programs the selection window would show, in its order, and takes none.
+class NumberedAfterFileList : public AfterFileList {
+public:
+    static NumberedAfterFileList picking(long number) { return NumberedAfterFileList(number); }
+    static NumberedAfterFileList listing() { return NumberedAfterFileList(-1); }
+
+    void setPrompt(std::string_view) override {}
+    int ShowAfterFileList(const std::vector<std::string>&) override { return -1; }
+    int ChooseFrom(const AfterSelection& selection) override;
+
+    bool offered() const { return m_offered; }  // the selection came as far as the list
+    bool found() const { return m_found; }
+    const std::string& chosenFile() const { return m_chosenFile; }
+    // "number<TAB>program name" per program listed.
+    const std::vector<std::string>& lines() const { return m_lines; }
+
+private:
+    explicit NumberedAfterFileList(long number) : m_number(number) {}
+    long m_number;
+    bool m_offered = false;
+    bool m_found = false;
+    std::string m_chosenFile;
+    std::vector<std::string> m_lines;
+};
+
+// Form4 on the terminal: its texts and its three options as a numbered menu, or the answer of --restore.
+class TerminalRestoreOptions : public RestoreOptions {
+public:
+    explicit TerminalRestoreOptions(Terminal& terminal) : m_terminal(terminal) {}
+    int ShowRestoreOptions(const std::string& path, const std::string& programName, bool linesMissing) override;
+
+private:
+    Terminal& m_terminal;
+};
+
+// ReportForm on the terminal: keeps what the report fills in, and presses Details for every category that has
+// them when the details are wanted.
+class TerminalReportWindow : public ReportWindow {
+public:
+    explicit TerminalReportWindow(bool details) : m_details(details) {}
+
+    void setCaption(std::string_view caption) override { m_caption = caption; }
+    void show() override {}
+    void repaint() override {}
+    void close() override {}
+    void setDirectoryCount(long count) override { m_directories = count; }
+    void setFileCount(long count) override { m_files = count; }
+    void setResult(int category, std::string_view text, ResultColour) override { m_results[category] = text; }
+    void setDetailsVisible(int category, bool visible) override { m_visible[category] = visible; }
+    void setPrintEnabled(bool) override {}
+    void setListTitle(std::string_view title) override { m_titles[m_asked] = title; }
+    void setList(const std::vector<std::string>& entries) override { m_entries[m_asked] = entries; }
+    short waitForChoice() override;
+
+    bool filled() const { return m_waited; }
+    // The report as text: the caption, the counts and the four results, then with details each category's title
+    // and entries.
+    std::string text() const;
+    // The same as one JSON document.
+    std::string json(long number, const std::string& programName) const;
+
+private:
+    bool m_details;
+    bool m_waited = false;
+    int m_asked = 0;
+    std::string m_caption;
+    long m_directories = 0;
+    long m_files = 0;
+    std::array<std::string, 7> m_results;
+    std::array<bool, 7> m_visible{};
+    std::array<std::string, 7> m_titles;
+    std::array<std::vector<std::string>, 7> m_entries;
+};
+
+// The report's printer is never asked on a terminal: there is no Print button.
+class NoPrinter : public Printer {
+public:
+    void printLines(const std::vector<std::string>&) override {}
+};
+
+// What a dry run of Delete program would do, one line per step on standard output:
+//     delete PATH / rmdir PATH / keep PATH / write PATH, followed by the file's lines, each after a tab.
+class PrintedPlan : public DeletionPlan {
+public:
+    void removeFile(const std::string& path) override;
+    void removeDirectory(const std::string& path) override;
+    void keepFile(const std::string& path) override;
+    void writeFile(const std::string& path, const std::vector<std::string>& lines) override;
+
+    const std::string& lastRemoved() const { return m_lastRemoved; }
+
+private:
+    std::string m_lastRemoved;
+};
+
+}  // namespace morvane::cli
