@@ -12,6 +12,11 @@
 
 namespace morvane {
 
+namespace host {
+struct DriveCache;
+class PathResolver;
+}  // namespace host
+
 // Attribute bits, with the values Windows gives them. A listing's filter combines kHidden, kSystem and
 // kDirectory; ordinary files are always listed.
 enum Attribute : unsigned {
@@ -124,7 +129,11 @@ public:
     virtual Status writeLinesAtomic(std::string_view path, const std::vector<std::string>& lines);
 
 private:
+    friend class host::PathResolver;
+
     DriveMap m_drives;
+    // Each drive root opened once, for the life of this object (see PathResolver::drive).
+    std::unique_ptr<host::DriveCache> m_driveCache;
 };
 
 // An error that says a directory or file named by a listing a moment ago is gone, or is no longer what the

@@ -69,29 +69,6 @@ int openBeneath(int rootFd, const char* relative, int flags)
     return -1;
 }
 
-std::mutex g_cachesMutex;
-std::unordered_map<const FileSystem*, std::unique_ptr<DriveCache>>& caches()
-{
-    static std::unordered_map<const FileSystem*, std::unique_ptr<DriveCache>> map;
-    return map;
-}
-
-DriveCache& cacheFor(const FileSystem* fs)
-{
-    std::lock_guard lock(g_cachesMutex);
-    auto& slot = caches()[fs];
-    if (!slot) {
-        slot = std::make_unique<DriveCache>();
-    }
-    return *slot;
-}
-
-void dropCache(const FileSystem* fs)
-{
-    std::lock_guard lock(g_cachesMutex);
-    caches().erase(fs);
-}
-
 Status parsePath(std::string_view path, ParsedPath& out)
 {
     if (!path.empty() && path[0] == '/') {
@@ -166,7 +143,7 @@ Result<DriveHandle> PathResolver::drive(std::string_view path, char letter) cons
     if (!root) {
         return Error{std::string(path), ENOENT, std::string("there is no drive ") + letter + ":"};
     }
-    DriveCache& cache = cacheFor(&m_fs);
+    DriveCache& cache = *m_fs.m_driveCache;
     std::lock_guard lock(cache.mutex);
     DriveHandle& handle = cache.drives[static_cast<std::size_t>(letter - 'A')];
     if (handle.fd < 0) {
@@ -353,12 +330,9 @@ Result<Location> locateExisting(const FileSystem& fs, std::string_view path)
 
 using namespace host;
 
-FileSystem::FileSystem(DriveMap drives) : m_drives(std::move(drives)) {}
+FileSystem::FileSystem(DriveMap drives) : m_drives(std::move(drives)), m_driveCache(std::make_unique<DriveCache>()) {}
 
-FileSystem::~FileSystem()
-{
-    dropCache(this);
-}
+FileSystem::~FileSystem() = default;
 
 Result<std::string> FileSystem::toHost(std::string_view path) const
 {

@@ -27,7 +27,7 @@ std::string joinHost(std::string_view folder, std::string_view relative);
 // without it, remembering that for the next calls.
 int openBeneath(int rootFd, const char* relative, int flags);
 
-// Per file-system-object cache of the drive roots: an O_PATH descriptor of each root and its device, so
+// The drive roots, cached by each FileSystem: an O_PATH descriptor of each root and its device, so
 // that resolving a path never re-walks the root's own (linked) path and the mount test needs no stat of it.
 struct DriveHandle {
     int fd = -1;
@@ -46,8 +46,6 @@ struct DriveCache {
         }
     }
 };
-
-void dropCache(const FileSystem* fs);
 
 // A path split into its parts. Windows paths: the drive letter and the components below the root (views
 // into the caller's string). Host paths: the folder and the last name.
