@@ -101,7 +101,7 @@ Result<Contents> readDirectoryAt(const FileSystem& fs, std::string_view director
             return errorFromErrno(std::string(directory), errno);
         }
         if (st.st_dev != device) {
-            return Error{std::string(directory), EXDEV, "another file system is mounted on the directory"};
+            return errorWithReason(std::string(directory), EXDEV, "another file system is mounted on the directory");
         }
     }
     Contents contents;
@@ -169,7 +169,7 @@ Result<Listing> FileSystem::list(std::string_view pattern, unsigned attributes) 
     std::string host;
     auto dir = resolver.openDirectory(folder, device, needBits ? &host : nullptr);
     if (!dir) {
-        return Error{std::string(pattern), dir.error().code, dir.error().reason};
+        return Error{std::string(pattern), dir.error().code, dir.error().reason, dir.error().kind};
     }
     Listing out;
     std::string entry;
@@ -244,7 +244,7 @@ Result<DirectoryContents> FileSystem::readDirectory(std::string_view directory) 
 
 bool VanishedMeanwhile(const Error& error)
 {
-    return error.code == ENOENT || error.code == ENOTDIR || error.code == ELOOP || error.code == EXDEV;
+    return IsAbsent(error) || error.kind == ErrorKind::OtherFileSystem;
 }
 
 }  // namespace morvane

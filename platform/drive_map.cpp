@@ -71,31 +71,38 @@ std::string normaliseAbsolute(std::string_view path)
 
 }  // namespace
 
-DriveMap DriveMap::fromPrefix(const std::string& prefix)
+Result<DriveMap> DriveMap::fromPrefix(const std::string& prefix)
 {
     DriveMap map;
     std::string absolute = prefix;
     if (absolute.empty() || absolute[0] != '/') {
         char cwd[4096];
-        if (::getcwd(cwd, sizeof cwd)) {
-            absolute = joinHost(cwd, prefix);
+        if (!::getcwd(cwd, sizeof cwd)) {
+            return errorFromErrno(prefix, errno);
         }
+        absolute = joinHost(cwd, prefix);
     }
     const std::string devices = joinHost(absolute, "dosdevices");
     Fd dir(::open(devices.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir.valid()) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            map.set('C', "/");
+        // No prefix (or none with drives): the machine has the one drive C:, its root "/". A prefix whose drives
+        // cannot be read is an error: scanning "/" instead would record the wrong machine.
+        if (errno != ENOENT && errno != ENOTDIR) {
+            return errorFromErrno(devices, errno);
         }
+        map.set('C', "/");
         return map;
     }
     std::vector<std::string> entries;
-    forEachEntry(dir.get(), [&](std::string_view name, unsigned char type) {
+    const int readError = forEachEntry(dir.get(), [&](std::string_view name, unsigned char type) {
         if (name.size() == 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0])) &&
             (type == DT_LNK || type == DT_UNKNOWN)) {
             entries.emplace_back(name);
         }
     });
+    if (readError != 0) {
+        return errorFromErrno(devices, readError);
+    }
     // "C:" and "c:" side by side: the first in listing order counts, so the map never depends on disk order.
     sortForListing(entries);
     for (const auto& entry : entries) {
@@ -117,7 +124,7 @@ DriveMap DriveMap::fromPrefix(const std::string& prefix)
     return map;
 }
 
-DriveMap DriveMap::fromEnvironment()
+Result<DriveMap> DriveMap::fromEnvironment()
 {
     const char* prefix = std::getenv("WINEPREFIX");
     if (prefix && *prefix) {
@@ -129,7 +136,7 @@ DriveMap DriveMap::fromEnvironment()
     } else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) {
         home = pw->pw_dir;
     } else {
-        home = "/";
+        return errorWithReason("$HOME", ENOENT, "there is no home folder for the default Wine prefix");
     }
     return fromPrefix(joinHost(home, ".wine"));
 }

@@ -44,9 +44,10 @@ struct DirectoryContents {
 // <prefix>/dosdevices that is a symbolic link to a directory. Without that folder C: is "/".
 class DriveMap {
 public:
-    static DriveMap fromPrefix(const std::string& prefix);
+    // An error when the prefix's dosdevices folder is there but cannot be read.
+    static Result<DriveMap> fromPrefix(const std::string& prefix);
     // The prefix named by WINEPREFIX, else $HOME/.wine.
-    static DriveMap fromEnvironment();
+    static Result<DriveMap> fromEnvironment();
 
     void set(char letter, std::string hostRoot);  // letter in either case; the root without a trailing '/'
     // The host folder of a drive, or nullptr when the machine has no such drive.
@@ -137,9 +138,9 @@ private:
 };
 
 // An error that says a directory or file named by a listing a moment ago is gone, or is no longer what the
-// listing found (a file or a link where a directory stood, another file system mounted on it): ENOENT, ENOTDIR,
-// ELOOP or EXDEV. A scan of a live drive takes such a directory as an empty one and such a file as absent; any
-// other error (EACCES, EIO...) is a failure to read.
+// listing found (a file or a link where a directory stood, another file system mounted on it): the kinds
+// NotFound, NotDirectory, ThroughLink and OtherFileSystem. A scan of a live drive takes such a directory as an empty
+// one and such a file as absent; any other error (EACCES, EIO...) is a failure to read.
 bool VanishedMeanwhile(const Error& error);
 
 // The folder that holds the running executable, ending in '/'.
@@ -147,8 +148,9 @@ std::string executableDirectory();
 
 // The data folder for an executable in `exeDir`: that folder when the user may write there and it is a portable
 // copy or the build tree (no ../share/morvane/ZELK.TXT beside it); else, and always for an installed copy,
-// $XDG_DATA_HOME/morvane/ (default ~/.local/share/morvane/), created when missing. Ends in '/'.
-std::string chooseDataFolder(const std::string& exeDir);
+// $XDG_DATA_HOME/morvane/ (default ~/.local/share/morvane/), created when missing. Ends in '/'. An error when
+// that folder cannot be created or there is no home folder to put it in.
+Result<std::string> chooseDataFolder(const std::string& exeDir);
 
 // Where the manual ships: in the installation's share folder (../share/morvane/), else beside the executable
 // (the build tree, a portable copy). Empty when neither holds it.

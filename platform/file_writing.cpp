@@ -40,7 +40,7 @@ Status FileSystem::removeDirectory(std::string_view path)
         return errorFromErrno(std::string(path), ENOTDIR);
     }
     if (loc->name == ".") {
-        return Error{std::string(path), EBUSY, "a drive's root is never removed"};
+        return errorWithReason(std::string(path), EBUSY, "a drive's root is never removed");
     }
     if (::unlinkat(loc->folder.get(), loc->name.c_str(), AT_REMOVEDIR) != 0) {
         return errorFromErrno(std::string(path), errno);
@@ -69,7 +69,7 @@ Result<Fd> openRegularForReading(std::string_view path, const Location& loc)
         return errorFromErrno(std::string(path), EISDIR);
     }
     if (!S_ISREG(st.st_mode)) {
-        return Error{std::string(path), EINVAL, "not an ordinary file"};
+        return errorWithReason(std::string(path), EINVAL, "not an ordinary file");
     }
     const int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
@@ -166,7 +166,7 @@ Status FileSystem::copyFile(std::string_view from, std::string_view to)
     // A copy onto the file itself would "succeed" without making a second file, and a move would then delete
     // the only one.
     if (target->found && target->st.st_dev == st.st_dev && target->st.st_ino == st.st_ino) {
-        return Error{std::string(to), EINVAL, "the source and the target are the same file"};
+        return errorWithReason(std::string(to), EINVAL, "the source and the target are the same file");
     }
     int readFailure = 0;
     NewFileMode mode;

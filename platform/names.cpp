@@ -41,8 +41,7 @@ bool listingLess(std::string_view a, std::string_view b)
 
 void sortForListing(std::vector<std::string>& names)
 {
-    std::sort(names.begin(), names.end(),
-              [](const std::string& a, const std::string& b) { return listingLess(a, b); });
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return listingLess(a, b); });
 }
 
 // A name a Windows path can carry: no '\' and no byte below 32.
@@ -89,8 +88,7 @@ bool patternMatches(std::string_view pattern, std::string_view name)
     if (wildcardMatch(pattern, name)) {
         return true;
     }
-    if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" &&
-        name.find('.') == std::string_view::npos) {
+    if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" && name.find('.') == std::string_view::npos) {
         return wildcardMatch(pattern.substr(0, pattern.size() - 2), name);
     }
     return false;

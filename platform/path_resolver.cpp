@@ -20,12 +20,12 @@ namespace host {
 
 Error invalidPath(std::string_view path, const char* reason)
 {
-    return Error{std::string(path), EINVAL, reason};
+    return errorWithReason(std::string(path), EINVAL, reason);
 }
 
 Error throughLink(std::string_view path)
 {
-    return Error{std::string(path), ELOOP, "the path passes through a symbolic link"};
+    return errorWithReason(std::string(path), ELOOP, "the path passes through a symbolic link");
 }
 
 // Joins a host folder and a relative path without doubling the separator after "/".
@@ -141,7 +141,7 @@ Result<DriveHandle> PathResolver::drive(std::string_view path, char letter) cons
 {
     const std::string* root = m_fs.drives().root(letter);
     if (!root) {
-        return Error{std::string(path), ENOENT, std::string("there is no drive ") + letter + ":"};
+        return errorWithReason(std::string(path), ENOENT, std::string("there is no drive ") + letter + ":");
     }
     DriveCache& cache = *m_fs.m_driveCache;
     std::lock_guard lock(cache.mutex);

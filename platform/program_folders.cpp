@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "platform/file_system.h"
@@ -50,7 +51,7 @@ bool isRegularFile(const std::string& path)
 
 }  // namespace
 
-std::string chooseDataFolder(const std::string& exeDir)
+Result<std::string> chooseDataFolder(const std::string& exeDir)
 {
     const std::string dir = withSlash(exeDir);
     // An installed copy never keeps its records beside itself, even when it may write there (run as root).
@@ -67,12 +68,19 @@ std::string chooseDataFolder(const std::string& exeDir)
         } else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) {
             home = pw->pw_dir;
         } else {
-            home = "/tmp";
+            return errorWithReason("$HOME", ENOENT, "there is no home folder for the per-user data folder");
         }
         base = joinHost(home, ".local/share");
     }
     std::string folder = joinHost(base, "morvane");
     makeFolders(folder);
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) {
+        return errorFromErrno(folder + "/", errno);
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return errorFromErrno(folder + "/", ENOTDIR);
+    }
     return folder + "/";
 }
 

@@ -201,7 +201,7 @@ Status ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* 
                 files->addVanished();
             }
         } else {
-            status = Error{directory, contents.error().code, contents.error().reason};
+            status = Error{directory, contents.error().code, contents.error().reason, contents.error().kind};
             break;
         }
         ++position;
