@@ -2,7 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,45 @@ int classify(int dirFd, const char* name, unsigned char type, dev_t device, Entr
     return 0;
 }
 
+int readEntries(int dirFd, dev_t device, bool wantFiles, EntryNames& out)
+{
+    out.clear();
+    int failure = 0;
+    const int readError = forEachEntry(dirFd, [&](std::string_view name, unsigned char type) {
+        if (failure != 0 || (!wantFiles && type != DT_DIR && type != DT_UNKNOWN)) {
+            return;
+        }
+        EntryKind kind = EntryKind::File;
+        if (type == DT_DIR || type == DT_UNKNOWN) {
+            // The name lies in the getdents64 buffer followed by its NUL.
+            if (const int code = classify(dirFd, name.data(), type, device, kind); code != 0) {
+                failure = code > 0 ? code : 0;
+                return;
+            }
+        }
+        if (kind == EntryKind::Outside || (kind == EntryKind::File && !wantFiles)) {
+            return;
+        }
+        const bool directory = kind == EntryKind::Directory;
+        if (!expressible(name)) {
+            ++(directory ? out.skippedDirectories : out.skippedFiles);
+            return;
+        }
+        const EntryNames::Span span{static_cast<std::uint32_t>(out.bytes.size()),
+                                    static_cast<std::uint32_t>(name.size())};
+        out.bytes.append(name);
+        out.bytes.push_back('\0');
+        (directory ? out.directories : out.files).push_back(span);
+    });
+    if (readError != 0 || failure != 0) {
+        return readError != 0 ? readError : failure;
+    }
+    const auto less = [&out](EntryNames::Span a, EntryNames::Span b) { return listingLess(out.name(a), out.name(b)); };
+    std::sort(out.files.begin(), out.files.end(), less);
+    std::sort(out.directories.begin(), out.directories.end(), less);
+    return 0;
+}
+
 }  // namespace host
 
 using namespace host;
@@ -50,39 +91,23 @@ struct Contents {
     std::size_t skippedDirectories = 0;
 };
 
-// One pass over an open directory: its real subdirectories on `device` and, when asked, every other entry.
-// Names a Windows path cannot carry are counted, not kept. Both lists come back sorted. 0 or an errno.
+// One pass over an open directory (see readEntries), as strings. 0 or an errno.
 int readContents(int dirFd, dev_t device, bool wantFiles, Contents& out)
 {
-    int failure = 0;
-    std::string entry;
-    const int readError = forEachEntry(dirFd, [&](std::string_view name, unsigned char type) {
-        if (failure != 0 || (!wantFiles && type != DT_DIR && type != DT_UNKNOWN)) {
-            return;
-        }
-        EntryKind kind = EntryKind::File;
-        if (type == DT_DIR || type == DT_UNKNOWN) {
-            entry.assign(name);
-            if (const int code = classify(dirFd, entry.c_str(), type, device, kind); code != 0) {
-                failure = code > 0 ? code : 0;
-                return;
-            }
-        }
-        if (kind == EntryKind::Outside || (kind == EntryKind::File && !wantFiles)) {
-            return;
-        }
-        const bool directory = kind == EntryKind::Directory;
-        if (!expressible(name)) {
-            ++(directory ? out.skippedDirectories : out.skippedFiles);
-            return;
-        }
-        (directory ? out.directories : out.files).emplace_back(name);
-    });
-    if (readError != 0 || failure != 0) {
-        return readError != 0 ? readError : failure;
+    thread_local EntryNames names;
+    if (const int code = readEntries(dirFd, device, wantFiles, names); code != 0) {
+        return code;
     }
-    sortForListing(out.files);
-    sortForListing(out.directories);
+    out.files.reserve(names.files.size());
+    for (const EntryNames::Span span : names.files) {
+        out.files.emplace_back(names.name(span));
+    }
+    out.directories.reserve(names.directories.size());
+    for (const EntryNames::Span span : names.directories) {
+        out.directories.emplace_back(names.name(span));
+    }
+    out.skippedFiles = names.skippedFiles;
+    out.skippedDirectories = names.skippedDirectories;
     return 0;
 }
 

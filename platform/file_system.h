@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -16,6 +17,8 @@ namespace host {
 struct DriveCache;
 class PathResolver;
 }  // namespace host
+
+class ScanTree;
 
 // Attribute bits, with the values Windows gives them. A listing's filter combines kHidden, kSystem and
 // kDirectory; ordinary files are always listed.
@@ -105,6 +108,22 @@ public:
     // system has been mounted meanwhile is refused with EXDEV.
     virtual Result<DirectoryContents> readDirectory(std::string_view directory) const;
 
+    // The whole tree below a directory of a drive, read for a scan with the same rules as readDirectory: each
+    // directory is opened relative to its parent's open descriptor, names exactly as its parent listed them
+    // and never through a link. A directory below the first that is gone or replaced meanwhile is a Vanished
+    // node; one that cannot be read is a Failed node, and the reading goes on elsewhere. Fails only when the
+    // first directory cannot be read. The directories are read on scanThreads() threads; `tick` runs on the
+    // calling thread, often, so that it can let window events run.
+    Result<std::unique_ptr<ScanTree>> readTree(std::string_view directory, const std::function<void()>& tick) const;
+
+    // How many threads readTree uses; 0 (the default) for as many as the machine has cores, at most 8.
+    void setScanThreads(unsigned threads) { m_scanThreads = threads; }
+    unsigned scanThreads() const;
+
+    // Whether a scan may read whole trees with readTree. True for this class itself; a derived class (the
+    // doubles of tests that hook readDirectory) is read one readDirectory call per directory unless it says so.
+    virtual bool readsTreesDirectly() const;
+
     // The attribute bits of a file or directory (kReadOnly, kHidden, kSystem, kDirectory).
     virtual Result<unsigned> attributes(std::string_view path) const;
 
@@ -129,12 +148,19 @@ public:
     // old file as it was.
     virtual Status writeLinesAtomic(std::string_view path, const std::vector<std::string>& lines);
 
+protected:
+    // Called by readTree, on its threads, before a directory below the first is opened (for tests that change
+    // the tree in mid-scan).
+    virtual void beforeReadingDirectory(std::string_view name) const { (void)name; }
+
 private:
     friend class host::PathResolver;
+    friend class TreeReading;
 
     DriveMap m_drives;
     // Each drive root opened once, for the life of this object (see PathResolver::drive).
     std::unique_ptr<host::DriveCache> m_driveCache;
+    unsigned m_scanThreads = 0;
 };
 
 // An error that says a directory or file named by a listing a moment ago is gone, or is no longer what the

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/context.h"
+#include "platform/scan_tree.h"
 
 namespace morvane {
 
@@ -17,9 +18,9 @@ struct ScanCounts {
 };
 
 // The file names of every directory a scan read, kept from the tree walk so that BEFORE creation writes its
-// file lines without listing each directory a second time. The names lie in one buffer, each followed by a NUL
-// (which no name holds), so a million names cost their own bytes and one offset per directory, not a string
-// object each.
+// file lines without listing each directory a second time. The names lie in large blocks, each followed by a NUL
+// (which no name holds), those of one directory side by side, so a million names cost their own bytes and one
+// range per directory, not a string object each. The tree reader stores them there directly.
 class DirectoryFiles {
 public:
     class Names {
@@ -73,16 +74,23 @@ public:
     // The scan calls these: the directory read next is stored at DirList(first) onwards, one after another.
     void start(long firstEntry);
     void add(const std::vector<std::string>& names);
+    // Names already stored in blocks that keep() hands over: [begin, end), each followed by a NUL.
+    void addStored(const char* begin, const char* end);
+    void keep(NameStore&& names) { m_store.absorb(std::move(names)); }
     void addVanished();
 
     void clear();
-    std::size_t directories() const { return m_starts.empty() ? 0 : m_starts.size() - 1; }
+    std::size_t directories() const { return m_ranges.size(); }
 
 private:
+    struct Range {
+        const char* begin;
+        const char* end;
+    };
     long m_first = 0;
-    std::string m_names;
-    std::vector<std::size_t> m_starts;  // directory k's names lie in [m_starts[k], m_starts[k + 1])
-    std::vector<bool> m_vanished;       // per directory read
+    NameStore m_store;
+    std::vector<Range> m_ranges;   // directory k's names
+    std::vector<bool> m_vanished;  // per directory read
     bool m_anyVanished = false;
 };
 
