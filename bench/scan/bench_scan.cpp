@@ -13,9 +13,9 @@
 // --cold drops the page, dentry and inode caches before every timed run (sync; echo 3 >
 // /proc/sys/vm/drop_caches), which needs root; without root the benchmark says so and stops. --threads sets
 // the number of reading threads (default: as many as cores, at most 8); --threads 1 reads on the calling
-// thread alone. The tree is generated in DIR/tree-<dirs>-<files> (-<seed> unless 1) unless it is there already,
-// and kept.
-// The installation is removed again at the end.
+// thread alone; --per-directory reads one directory at a time, each opened by its path from the drive root, as
+// the scans did before the whole-tree reader. The tree is generated in DIR/tree-<dirs>-<files> (-<seed> unless 1)
+// unless it is there already, and kept. The installation is removed again at the end.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,6 +56,14 @@ public:
     void beep() override {}
 };
 
+// The scans as they read a drive before the whole-tree reader: one readDirectory call per directory, each
+// directory opened by its path from the drive root (--per-directory, for comparison).
+class PerDirectoryFileSystem : public FileSystem {
+public:
+    using FileSystem::FileSystem;
+    bool readsTreesDirectly() const override { return false; }
+};
+
 long OwnPeakKiB()
 {
     std::ifstream status("/proc/self/status");
@@ -70,12 +78,15 @@ long OwnPeakKiB()
 
 // The measured child: one command on drive C: = root with the data folder `data`. It writes its own peak
 // memory to data/peak-kib. Exit status 0 when the command succeeded.
-int runChild(const std::string& command, const std::string& root, const std::string& data, unsigned threads)
+int runChild(const std::string& command, const std::string& root, const std::string& data, const std::string& threads)
 {
     DriveMap drives;
     drives.set('C', root);
-    FileSystem fs(std::move(drives));
-    fs.setScanThreads(threads);
+    // Threads "0" is the default, "each" the per-directory reader.
+    PerDirectoryFileSystem perDirectory(drives);
+    FileSystem whole(std::move(drives));
+    FileSystem& fs = threads == "each" ? perDirectory : whole;
+    fs.setScanThreads(threads == "each" ? 1 : static_cast<unsigned>(std::strtoul(threads.c_str(), nullptr, 10)));
     State state;
     InitDataFolder(state, fs, data);
     state.WinDir = fs.windowsDirectory();
@@ -102,6 +113,7 @@ struct Options {
     int runs = 5;
     std::string work;
     unsigned threads = 0;
+    bool perDirectory = false;
     bool cold = false;
 };
 
@@ -129,6 +141,8 @@ Options parse(int argc, char** argv)
             o.threads = static_cast<unsigned>(number(i));
         } else if (a == "--work" && i + 1 < argc) {
             o.work = argv[++i];
+        } else if (a == "--per-directory") {
+            o.perDirectory = true;
         } else if (a == "--cold") {
             o.cold = true;
         } else {
@@ -258,7 +272,7 @@ int benchmark(const Options& o)
     const std::string beforeData = temporaryFolder(parent);
     const std::string afterData = temporaryFolder(parent);
     const std::string self = SelfExecutable();
-    const std::string threads = std::to_string(o.threads);
+    const std::string threads = o.perDirectory ? std::string("each") : std::to_string(o.threads);
     const std::vector<std::string> find{"find", tree, "-printf", "%p\\n"};
     const std::vector<std::string> before{self, "--child", "before", tree, beforeData, threads};
     const std::vector<std::string> after{self, "--child", "after", tree, afterData, threads};
@@ -322,8 +336,9 @@ int benchmark(const Options& o)
     const double beforeMiB = static_cast<double>(beforeRuns.peakKiB) / 1024;
     const double afterMiB = static_cast<double>(afterRuns.peakKiB) / 1024;
     const char* cache = o.cold ? "cold" : "warm";
-    std::printf("Runs: %d each, %s cache, alternating; reading threads: %u; load average %s before, %s after\n", o.runs,
-                cache, beforeRuns.threads, loadBefore.c_str(), loadAfter.c_str());
+    std::printf("Runs: %d each, %s cache, alternating; reading threads: %u%s; load average %s before, %s after\n",
+                o.runs, cache, beforeRuns.threads, o.perDirectory ? " (one directory at a time by its path)" : "",
+                loadBefore.c_str(), loadAfter.c_str());
     std::printf("  find ROOT -printf '%%p\\n' >/dev/null   median %.3f s   (%s)\n", findMedian,
                 runsText(findRuns.seconds).c_str());
     std::printf("  Create BEFORE file                   median %.3f s   (%s)\n", beforeMedian,
@@ -352,7 +367,7 @@ int main(int argc, char** argv)
         if (argc != 6) {
             return 2;
         }
-        return runChild(argv[2], argv[3], argv[4], static_cast<unsigned>(std::strtoul(argv[5], nullptr, 10)));
+        return runChild(argv[2], argv[3], argv[4], argv[5]);
     }
     try {
         return benchmark(parse(argc, argv));
