@@ -107,8 +107,12 @@ private:
 // empty directory, without an error and without being counted; `files` marks it as vanished. Any other
 // directory that cannot be read ends the scan with an error whose path is that directory as it stood in the
 // list ("C:\TEMP\"). Names the platform left out are added to counts->skipped. When `files` is given, the file
-// names of each directory read are kept there (see DirectoryFiles). Window events run a few dozen times a
-// second at most, however many directories there are.
+// names of each directory read are kept there (see DirectoryFiles). Window events run on the calling thread a
+// few dozen times a second at most, however many directories there are.
+//
+// The drive is read with FileSystem::readTree (on several threads, each directory opened relative to its
+// parent) when the file system reads whole trees, else with one readDirectory call per directory in list
+// order; both give the same list, the same names and the same first failing directory.
 Status ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* counts = nullptr,
                          DirectoryFiles* files = nullptr);
 
