@@ -112,7 +112,7 @@ public:
     // directory is opened relative to its parent's open descriptor, names exactly as its parent listed them
     // and never through a link. A directory below the first that is gone or replaced meanwhile is a Vanished
     // node; one that cannot be read is a Failed node, and the reading goes on elsewhere. Fails only when the
-    // first directory cannot be read. The directories are read on scanThreads() threads; `tick` runs on the
+    // first directory cannot be read. The directories are read on scanThreads() threads; `tick` (if any) runs on the
     // calling thread, often, so that it can let window events run.
     Result<std::unique_ptr<ScanTree>> readTree(std::string_view directory, const std::function<void()>& tick) const;
 

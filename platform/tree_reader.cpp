@@ -38,7 +38,7 @@ public:
         for (std::size_t k = 1; k < m_workers.size(); ++k) {
             helpers.emplace_back([this, k] { work(m_workers[k], nullptr); });
         }
-        work(m_workers[0], &tick);
+        work(m_workers[0], tick ? &tick : nullptr);
         for (auto& helper : helpers) {
             helper.join();
         }
