@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <QIcon>
 #include <cstdio>
+#include <utility>
 
 #include "app/application.h"
 #include "app/command_line.h"
@@ -39,10 +40,27 @@ int main(int argc, char** argv)
     morvane::QtDesktop desktop;
     morvane::QtPrinter printer;
     const std::string exeDir = morvane::executableDirectory();
+    // Without its drives or its data folder the program could only record or delete the wrong things: it says
+    // why and ends.
+    auto drives =
+        line.prefix.empty() ? morvane::DriveMap::fromEnvironment() : morvane::DriveMap::fromPrefix(line.prefix);
+    if (!drives) {
+        prompts.messageBox("Unable to read the drives of the Wine prefix: " + drives.error().describe() + ".",
+                           morvane::Buttons::Ok, morvane::Icon::Exclamation, "Error");
+        return 1;
+    }
+    morvane::Result<std::string> dataFolder = line.dataFolder;
+    if (line.dataFolder.empty()) {
+        dataFolder = morvane::chooseDataFolder(exeDir);
+    }
+    if (!dataFolder) {
+        prompts.messageBox("Unable to use the data folder: " + dataFolder.error().describe() + ".",
+                           morvane::Buttons::Ok, morvane::Icon::Exclamation, "Error");
+        return 1;
+    }
     morvane::Application morvane(morvane::Host{
-        std::make_unique<morvane::FileSystem>(line.prefix.empty() ? morvane::DriveMap::fromEnvironment()
-                                                                  : morvane::DriveMap::fromPrefix(line.prefix)),
-        line.dataFolder.empty() ? morvane::chooseDataFolder(exeDir) : line.dataFolder,
+        std::make_unique<morvane::FileSystem>(std::move(*drives)),
+        std::move(*dataFolder),
         morvane::shippedManualPath(exeDir),
         prompts,
         desktop,

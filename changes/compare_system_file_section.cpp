@@ -1,6 +1,5 @@
 #include "changes/compare_system_file_section.h"
 
-#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -25,8 +24,7 @@ Status ReadNowList(const Context& ctx, std::string_view path, std::vector<std::s
 {
     const auto listing = ctx.fs.list(path, kNormal);
     if (!listing) {
-        const int code = listing.error().code;
-        return code == ENOENT || code == ENOTDIR || code == ELOOP ? Status() : Status(listing.error());
+        return IsAbsent(listing.error()) ? Status() : Status(listing.error());
     }
     if (listing->names.empty()) {
         return {};

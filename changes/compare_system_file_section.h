@@ -21,7 +21,7 @@ namespace morvane {
 // ordinary file: a hidden or system file counts as missing, and a missing file has no lines.
 //
 // Sets state.SectionChanged to kTrue for a changed body, kFalse for "~NO CHANGE~". Fails when the copy has no
-// end marker (a damaged BEFORE file, see IsDamagedBefore) or when BEFORE.DAT, the file or its folder cannot be
+// end marker (a damaged BEFORE file: an error of the kind Damaged) or when BEFORE.DAT, the file or its folder cannot be
 // read; errors writing the AFTER file are kept by `after` and returned by its finish().
 Status CompareSystemFileSection(const Context& ctx, LineReader& before, LineWriter& after, std::string_view path,
                                 std::string_view name);

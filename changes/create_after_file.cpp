@@ -398,7 +398,7 @@ std::string AfterFileCreation::removePartialAfterFile()
 
 std::string AfterFileCreation::readFailure(const Error& error) const
 {
-    if (IsDamagedBefore(error)) {
+    if (error.kind == ErrorKind::Damaged) {
         return "The BEFORE file " + m_beforePath + " is damaged: " + error.reason + ".";
     }
     return "Unable to read " + error.describe() + ".";

@@ -489,15 +489,29 @@ int Main(int argc, char** argv)
         dataFolder = *folder;
     }
 
+    // Without its drives or its data folder the program could only record or delete the wrong things.
+    auto drives = prefix.empty() ? DriveMap::fromEnvironment() : DriveMap::fromPrefix(prefix);
+    if (!drives) {
+        std::fprintf(stderr, "morvane-cli: Unable to read the drives of the Wine prefix: %s.\n",
+                     drives.error().describe().c_str());
+        return 1;
+    }
+    const std::string exeDir = executableDirectory();
+    if (dataFolder.empty()) {
+        auto chosen = chooseDataFolder(exeDir);
+        if (!chosen) {
+            std::fprintf(stderr, "morvane-cli: Unable to use the data folder: %s.\n", chosen.error().describe().c_str());
+            return 1;
+        }
+        dataFolder = std::move(*chosen);
+    }
+
     Terminal terminal(line.options.contains("--yes"), *restore, line.options.contains("--quiet"));
-    Session s(std::make_unique<FileSystem>(prefix.empty() ? DriveMap::fromEnvironment() : DriveMap::fromPrefix(prefix)),
-              terminal);
+    Session s(std::make_unique<FileSystem>(std::move(*drives)), terminal);
     // The start-up of the windowed program: the data folder with its manual, and the records older
     // installations kept in the Windows directory.
-    const std::string exeDir = executableDirectory();
     const Context c = s.ctx();
-    InitFolders(c, dataFolder.empty() ? chooseDataFolder(exeDir) : dataFolder, shippedManualPath(exeDir),
-                EmbeddedManual());
+    InitFolders(c, dataFolder, shippedManualPath(exeDir), EmbeddedManual());
     MoveRecordsFromWinDir(c);
     s.state().BootDrive = "C:";
 

@@ -1,7 +1,6 @@
 #include "maintenance/record_maintenance.h"
 
 #include <array>
-#include <cerrno>
 #include <optional>
 #include <string>
 
@@ -15,14 +14,6 @@ namespace {
 void showError(const Context& ctx, const std::string& text)
 {
     ctx.prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, "Error");
-}
-
-// A listing error that means the file is not there: no such folder or drive, a file where a folder should be,
-// or a folder reached only through a link. Any other error is a folder that cannot be read, which says nothing
-// about what it holds.
-bool isAbsence(const Error& error)
-{
-    return error.code == ENOENT || error.code == ENOTDIR || error.code == ELOOP;
 }
 
 // The folder part of a path or pattern, up to and including its last separator.
@@ -85,7 +76,7 @@ void DeleteBeforeFile(const Context& ctx)
 {
     const std::string path = ctx.state.DataFolder + std::string(kBeforeFileName);
     const Result<Listing> found = ctx.fs.list(path, kNormal);
-    if (!found && !isAbsence(found.error())) {
+    if (!found && !IsAbsent(found.error())) {
         // A data folder that cannot be read may well hold a BEFORE file: the pairs are left as they are.
         showError(ctx, "Unable to read the folder " + ctx.state.DataFolder +
                            " for the BEFORE file: " + found.error().reason + ".");
@@ -120,7 +111,7 @@ void DeleteSafetyFiles(const Context& ctx)
         const Result<Listing> listing = ctx.fs.list(pattern, kNormal);
         if (listing) {
             found = found || !listing->names.empty();
-        } else if (!isAbsence(listing.error()) && !unreadable) {
+        } else if (!IsAbsent(listing.error()) && !unreadable) {
             unreadable = listing.error();
             unreadable->path = folderOf(pattern);
         }

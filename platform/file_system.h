@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -11,6 +12,16 @@
 #include "platform/text_file.h"
 
 namespace morvane {
+
+// What a tree reading calls on the calling thread now and then: directories and files read so far; false stops it.
+using TreeTick = std::function<bool(long directories, long files)>;
+
+namespace host {
+struct DriveCache;
+class PathResolver;
+}  // namespace host
+
+class ScanTree;
 
 // Attribute bits, with the values Windows gives them. A listing's filter combines kHidden, kSystem and
 // kDirectory; ordinary files are always listed.
@@ -39,9 +50,10 @@ struct DirectoryContents {
 // <prefix>/dosdevices that is a symbolic link to a directory. Without that folder C: is "/".
 class DriveMap {
 public:
-    static DriveMap fromPrefix(const std::string& prefix);
+    // An error when the prefix's dosdevices folder is there but cannot be read.
+    static Result<DriveMap> fromPrefix(const std::string& prefix);
     // The prefix named by WINEPREFIX, else $HOME/.wine.
-    static DriveMap fromEnvironment();
+    static Result<DriveMap> fromEnvironment();
 
     void set(char letter, std::string hostRoot);  // letter in either case; the root without a trailing '/'
     // The host folder of a drive, or nullptr when the machine has no such drive.
@@ -99,6 +111,23 @@ public:
     // system has been mounted meanwhile is refused with EXDEV.
     virtual Result<DirectoryContents> readDirectory(std::string_view directory) const;
 
+    // The whole tree below a directory of a drive, read for a scan with the same rules as readDirectory: each
+    // directory is opened relative to its parent's open descriptor, names exactly as its parent listed them
+    // and never through a link. A directory below the first that is gone or replaced meanwhile is a Vanished
+    // node; one that cannot be read is a Failed node, and the reading goes on elsewhere. Fails only when the
+    // first directory cannot be read. The directories are read on scanThreads() threads; `tick` (if any) runs on the
+    // calling thread, often, with the numbers of directories and files read so far, so that it can let window
+    // events run; when it answers false the reading stops and fails with ECANCELED.
+    Result<std::unique_ptr<ScanTree>> readTree(std::string_view directory, const TreeTick& tick) const;
+
+    // How many threads readTree uses; 0 (the default) for as many as the machine has cores, at most 8.
+    void setScanThreads(unsigned threads) { m_scanThreads = threads; }
+    unsigned scanThreads() const;
+
+    // Whether a scan may read whole trees with readTree. True for this class itself; a derived class (the
+    // doubles of tests that hook readDirectory) is read one readDirectory call per directory unless it says so.
+    virtual bool readsTreesDirectly() const;
+
     // The attribute bits of a file or directory (kReadOnly, kHidden, kSystem, kDirectory).
     virtual Result<unsigned> attributes(std::string_view path) const;
 
@@ -123,14 +152,25 @@ public:
     // old file as it was.
     virtual Status writeLinesAtomic(std::string_view path, const std::vector<std::string>& lines);
 
+protected:
+    // Called by readTree, on its threads, before a directory below the first is opened (for tests that change
+    // the tree in mid-scan).
+    virtual void beforeReadingDirectory(std::string_view name) const { (void)name; }
+
 private:
+    friend class host::PathResolver;
+    friend class TreeReading;
+
     DriveMap m_drives;
+    // Each drive root opened once, for the life of this object (see PathResolver::drive).
+    std::unique_ptr<host::DriveCache> m_driveCache;
+    unsigned m_scanThreads = 0;
 };
 
 // An error that says a directory or file named by a listing a moment ago is gone, or is no longer what the
-// listing found (a file or a link where a directory stood, another file system mounted on it): ENOENT, ENOTDIR,
-// ELOOP or EXDEV. A scan of a live drive takes such a directory as an empty one and such a file as absent; any
-// other error (EACCES, EIO...) is a failure to read.
+// listing found (a file or a link where a directory stood, another file system mounted on it): the kinds
+// NotFound, NotDirectory, ThroughLink and OtherFileSystem. A scan of a live drive takes such a directory as an empty
+// one and such a file as absent; any other error (EACCES, EIO...) is a failure to read.
 bool VanishedMeanwhile(const Error& error);
 
 // The folder that holds the running executable, ending in '/'.
@@ -138,8 +178,9 @@ std::string executableDirectory();
 
 // The data folder for an executable in `exeDir`: that folder when the user may write there and it is a portable
 // copy or the build tree (no ../share/morvane/ZELK.TXT beside it); else, and always for an installed copy,
-// $XDG_DATA_HOME/morvane/ (default ~/.local/share/morvane/), created when missing. Ends in '/'.
-std::string chooseDataFolder(const std::string& exeDir);
+// $XDG_DATA_HOME/morvane/ (default ~/.local/share/morvane/), created when missing. Ends in '/'. An error when
+// that folder cannot be created or there is no home folder to put it in.
+Result<std::string> chooseDataFolder(const std::string& exeDir);
 
 // Where the manual ships: in the installation's share folder (../share/morvane/), else beside the executable
 // (the build tree, a portable copy). Empty when neither holds it.

@@ -89,9 +89,4 @@ Result<std::string> DataFolderOption(const std::string& given)
     return path.back() == '/' ? path : path + "/";
 }
 
-std::string DefaultDataFolder()
-{
-    return chooseDataFolder(executableDirectory());
-}
-
 }  // namespace morvane

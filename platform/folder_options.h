@@ -16,7 +16,4 @@ Result<std::string> PrefixOption(const std::string& given);
 // --data-dir: the data folder, created (with its parents) when missing. Absolute and ending in '/'.
 Result<std::string> DataFolderOption(const std::string& given);
 
-// The data folder when --data-dir was not given (see chooseDataFolder), for the executable running.
-std::string DefaultDataFolder();
-
 }  // namespace morvane

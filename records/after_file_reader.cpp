@@ -9,14 +9,14 @@ Result<std::unique_ptr<AfterFileReader>> AfterFileReader::open(const FileSystem&
     auto reader = fs.openForReading(path);
     if (!reader) {
         const Error& error = reader.error();
-        return Error{path, error.code, "Unable to read the AFTER file " + path + ": " + error.reason + "."};
+        return Error{path, error.code, "Unable to read the AFTER file " + path + ": " + error.reason + ".", error.kind};
     }
     return std::unique_ptr<AfterFileReader>(new AfterFileReader(path, std::move(*reader)));
 }
 
 Error AfterFileReader::failure(std::string message) const
 {
-    return Error{m_path, 0, std::move(message)};
+    return Error{m_path, 0, std::move(message), ErrorKind::Damaged};
 }
 
 Error AfterFileReader::endsBefore(std::string_view section) const
@@ -54,7 +54,8 @@ std::optional<std::string> AfterFileReader::next()
     const Status status = m_reader->status();
     if (!status) {
         m_readError = Error{m_path, status.error().code,
-                            "Unable to read the AFTER file " + m_path + ": " + status.error().reason + "."};
+                            "Unable to read the AFTER file " + m_path + ": " + status.error().reason + ".",
+                            status.error().kind};
     }
     return std::nullopt;
 }

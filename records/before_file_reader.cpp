@@ -15,12 +15,7 @@ std::string DriveText(char drive)
 
 Error DamagedBefore(std::string whatIsWrong)
 {
-    return Error{std::string(), 0, std::move(whatIsWrong)};
-}
-
-bool IsDamagedBefore(const Error& error)
-{
-    return error.code == 0 && error.path.empty();
+    return Error{std::string(), 0, std::move(whatIsWrong), ErrorKind::Damaged};
 }
 
 bool BeforeFileReader::next(std::string& line, Status& status)

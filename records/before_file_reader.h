@@ -16,8 +16,8 @@ namespace morvane {
 //   "*AUTOEXEC*" ... the four configuration copies (read by CompareSystemFileSection)
 //
 // A file that lacks this shape where a list has to end is reported as damaged instead of being read past its
-// end: such an error has code 0 and an empty path, and its reason says what is wrong ("the directory lines of
-// drive C end without the line "\""). A read error of the file itself carries the system's reason.
+// end: such an error is of the kind Damaged, and its reason says what is wrong ("the directory lines of drive C
+// end without the line "\""). A read error of the file itself carries the system's reason.
 class BeforeFileReader {
 public:
     explicit BeforeFileReader(LineReader& lines) : m_lines(lines) {}
@@ -41,9 +41,7 @@ private:
     LineReader& m_lines;
 };
 
-// An error for a BEFORE.DAT that lacks its shape.
+// An error for a BEFORE.DAT that lacks its shape (kind Damaged).
 Error DamagedBefore(std::string whatIsWrong);
-// True for the errors DamagedBefore makes.
-bool IsDamagedBefore(const Error& error);
 
 }  // namespace morvane

@@ -1,6 +1,5 @@
 #include "removal/delete_program.h"
 
-#include <cerrno>
 #include <optional>
 #include <string>
 
@@ -22,7 +21,7 @@ void ShowError(const Context& ctx, const std::string& text)
 // An error that says the entry is not there (any more): removed meanwhile, or a file where a folder was.
 bool IsGone(const Error& error)
 {
-    return error.code == ENOENT || error.code == ENOTDIR;
+    return error.kind == ErrorKind::NotFound || error.kind == ErrorKind::NotDirectory;
 }
 
 // The first recorded path whose folders now pass through a symbolic link: following the record there would act
@@ -37,7 +36,7 @@ std::optional<std::string> PathThroughLink(const FileSystem& fs, const AfterReco
             for (const RecordPath& entry : *entries) {
                 ++line;
                 auto host = fs.toHost(entry.entryOnDrive(drive.letter));
-                if (!host && host.error().code == ELOOP) {
+                if (!host && host.error().kind == ErrorKind::ThroughLink) {
                     return "The AFTER file " + path + " cannot be used: line " + std::to_string(line) + " \"" +
                            entry.text() + "\" now leads through a symbolic link on drive " + drive.letter + ":.";
                 }
@@ -136,7 +135,7 @@ void ProgramDeletion::deleteDirectory(char letter, const RecordPath& directory)
     if (!found && IsGone(found.error())) {
         return;
     }
-    if ((found && (*found & kDirectory) == 0) || (!found && found.error().code == ELOOP)) {
+    if ((found && (*found & kDirectory) == 0) || (!found && found.error().kind == ErrorKind::ThroughLink)) {
         directoryProblem(entry);
         return;
     }

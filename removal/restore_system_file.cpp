@@ -105,7 +105,7 @@ CurrentFile ReadCurrentFile(const Context& ctx, const SystemFile& file, RestoreL
 {
     auto attributes = ctx.fs.attributes(file.path);
     if (!attributes) {
-        if (attributes.error().code == ENOENT) {
+        if (attributes.error().kind == ErrorKind::NotFound) {
             return CurrentFile::Absent;
         }
         ReportError(ctx.prompts, "The file " + file.path + " cannot be reached: " + attributes.error().reason +

@@ -1,6 +1,5 @@
 #include "snapshot/create_before_file.h"
 
-#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -24,13 +23,6 @@ constexpr std::string_view kDrivePrompt =
 void showError(const Context& ctx, const std::string& text)
 {
     ctx.prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, kErrorTitle);
-}
-
-// A listing error that means the file is not there: no such folder or drive, a file where a folder should be,
-// or a folder reached only through a link (not a folder of the drive).
-bool isAbsence(const Error& error)
-{
-    return error.code == ENOENT || error.code == ENOTDIR || error.code == ELOOP;
 }
 
 // The characters of the answer from `at` that form one character on screen: a whole UTF-8 sequence, so that
@@ -133,7 +125,7 @@ private:
     {
         m_out.reset();
         const Status removed = m_ctx.fs.removeFile(m_path);
-        if (!removed && removed.error().code != ENOENT) {
+        if (!removed && removed.error().kind != ErrorKind::NotFound) {
             showError(m_ctx, "Unable to delete the unfinished BEFORE file " + m_path + ": " + removed.error().reason +
                                  ". Delete it before you create another BEFORE file.");
         }
@@ -271,7 +263,7 @@ bool BeforeFileRun::copySystemFile(const ConfigFile& file, const std::string& pa
     // Absent is a listing that finds nothing or a folder that is not there; a folder that cannot be read is a
     // failure, never an empty section (that would later restore the file as empty).
     const Result<Listing> found = m_ctx.fs.list(path, kNormal);
-    if (!found && !isAbsence(found.error())) {
+    if (!found && !IsAbsent(found.error())) {
         abandon();
         showError(m_ctx, "Unable to copy " + path + " into the BEFORE file: " + found.error().reason + ".");
         return false;

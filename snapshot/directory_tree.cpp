@@ -4,6 +4,7 @@
 #include <bit>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <numeric>
 
 #include "core/helpers.h"
@@ -122,8 +123,8 @@ DirectoryFiles::Names DirectoryFiles::of(long entry) const
     if (entry < m_first || static_cast<std::size_t>(entry - m_first) >= directories()) {
         return Names(nullptr, nullptr);
     }
-    const auto k = static_cast<std::size_t>(entry - m_first);
-    return Names(m_names.data() + m_starts[k], m_names.data() + m_starts[k + 1]);
+    const Range& range = m_ranges[static_cast<std::size_t>(entry - m_first)];
+    return Names(range.begin, range.end);
 }
 
 bool DirectoryFiles::vanished(long entry) const
@@ -138,22 +139,33 @@ void DirectoryFiles::start(long firstEntry)
 {
     clear();
     m_first = firstEntry;
-    m_starts.push_back(0);
 }
 
 void DirectoryFiles::add(const std::vector<std::string>& names)
 {
+    std::size_t bytes = 0;
     for (const std::string& name : names) {
-        m_names.append(name);
-        m_names.push_back('\0');
+        bytes += name.size() + 1;
     }
-    m_starts.push_back(m_names.size());
+    char* const begin = m_store.reserve(bytes);
+    char* at = begin;
+    for (const std::string& name : names) {
+        std::memcpy(at, name.c_str(), name.size() + 1);
+        at += name.size() + 1;
+    }
+    m_store.commit(bytes);
+    addStored(begin, at);
+}
+
+void DirectoryFiles::addStored(const char* begin, const char* end)
+{
+    m_ranges.push_back(Range{begin, end});
     m_vanished.push_back(false);
 }
 
 void DirectoryFiles::addVanished()
 {
-    m_starts.push_back(m_names.size());
+    m_ranges.push_back(Range{nullptr, nullptr});
     m_vanished.push_back(true);
     m_anyVanished = true;
 }
@@ -161,22 +173,79 @@ void DirectoryFiles::addVanished()
 void DirectoryFiles::clear()
 {
     m_first = 0;
-    m_names.clear();
-    m_starts.clear();
+    m_store.clear();
+    m_ranges.clear();
     m_vanished.clear();
     m_anyVanished = false;
 }
 
-Status ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* counts, DirectoryFiles* files)
+namespace {
+
+// The entry of a subdirectory: its parent's entry and its name, ending in "\".
+std::string subdirectoryEntry(const std::string& directory, std::string_view name)
+{
+    std::string path = directory;
+    path += name;
+    if (static_cast<unsigned char>(path.back()) < 32) {
+        path.back() = '\\';
+    }
+    if (path.back() != '\\') {
+        path += '\\';
+    }
+    return path;
+}
+
+// The whole tree read at once by the platform (on several threads), then laid out breadth-first: the list is
+// the same as reading one directory after the other would give.
+Status readWholeTree(const Context& ctx, std::size_t rootPosition, ScanCounts* counts, DirectoryFiles* files)
 {
     State& state = ctx.state;
-    appendEntry(state, std::string(root));
-    // The scan position is a plain index: the walk has no limit of its own on the number of directories.
-    auto position = static_cast<std::size_t>(state.DirCount);
-    if (files) {
-        files->start(state.DirCount);
+    EventGate gate(ctx.events);
+    const std::string root = state.DirList[rootPosition];
+    auto tree = ctx.fs.readTree(root, [&gate](long directories, long files) { return gate.tick(directories, files); });
+    if (!tree) {
+        return Error{root, tree.error().code, tree.error().reason, tree.error().kind};
     }
-    const auto rootPosition = position;
+    std::vector<const ScanNode*> order{&(*tree)->root()};
+    long filesRead = 0;
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const ScanNode& node = *order[k];
+        const std::size_t position = rootPosition + k;
+        if (node.state == ScanNode::State::Failed) {
+            const std::string& directory = state.DirList[position];
+            return Error{directory, node.error->code, node.error->reason, node.error->kind};
+        }
+        if (node.state == ScanNode::State::Vanished) {
+            // Removed or replaced since its parent was listed: an empty directory, with nothing to descend into.
+            if (files) {
+                files->addVanished();
+            }
+            continue;
+        }
+        if (counts) {
+            counts->skipped += node.skipped;
+        }
+        if (files) {
+            files->addStored(node.files, node.filesEnd);
+        }
+        filesRead += std::count(node.files, node.filesEnd, '\0');
+        for (std::uint32_t c = 0; c < node.childCount; ++c) {
+            appendEntry(state, subdirectoryEntry(state.DirList[position], node.children[c].name));
+            order.push_back(&node.children[c]);
+        }
+    }
+    if (files) {
+        files->keep((*tree)->takeNames());
+    }
+    ctx.events.scanProgress(static_cast<long>(order.size()), filesRead);
+    return {};
+}
+
+// One readDirectory call per directory, in the order of the list (for file systems that hook that call).
+Status readEachDirectory(const Context& ctx, std::size_t rootPosition, ScanCounts* counts, DirectoryFiles* files)
+{
+    State& state = ctx.state;
+    std::size_t position = rootPosition;
     EventGate gate(ctx.events);
     long filesRead = 0;
     Status status;
@@ -193,14 +262,7 @@ Status ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* 
                 files->add(contents->files);
             }
             for (const std::string& name : contents->subdirectories) {
-                std::string path = directory + name;
-                if (static_cast<unsigned char>(path.back()) < 32) {
-                    path.back() = '\\';
-                }
-                if (path.back() != '\\') {
-                    path += '\\';
-                }
-                appendEntry(state, std::move(path));
+                appendEntry(state, subdirectoryEntry(directory, name));
             }
         } else if (position != rootPosition && VanishedMeanwhile(contents.error())) {
             // Removed or replaced since its parent was listed: an empty directory, with nothing to descend into.
@@ -208,7 +270,7 @@ Status ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* 
                 files->addVanished();
             }
         } else {
-            status = Error{directory, contents.error().code, contents.error().reason};
+            status = Error{directory, contents.error().code, contents.error().reason, contents.error().kind};
             break;
         }
         ++position;
@@ -220,8 +282,28 @@ Status ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* 
             break;
         }
     }
-
     ctx.events.scanProgress(static_cast<long>(position - rootPosition), filesRead);
+    return status;
+}
+
+}  // namespace
+
+Status ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* counts, DirectoryFiles* files)
+{
+    State& state = ctx.state;
+    appendEntry(state, std::string(root));
+    // The scan position is a plain index: the walk has no limit of its own on the number of directories.
+    auto position = static_cast<std::size_t>(state.DirCount);
+    if (files) {
+        files->start(state.DirCount);
+    }
+    const auto rootPosition = position;
+    Status status;
+    if (ctx.fs.readsTreesDirectly()) {
+        status = readWholeTree(ctx, rootPosition, counts, files);
+    } else {
+        status = readEachDirectory(ctx, rootPosition, counts, files);
+    }
     for (std::size_t slot = 0; slot <= static_cast<std::size_t>(state.DirCount) && slot < state.DirList.size();
          ++slot) {
         std::string& entry = state.DirList[slot];

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/context.h"
+#include "platform/scan_tree.h"
 
 namespace morvane {
 
@@ -18,9 +19,9 @@ struct ScanCounts {
 };
 
 // The file names of every directory a scan read, kept from the tree walk so that BEFORE creation writes its
-// file lines without listing each directory a second time. The names lie in one buffer, each followed by a NUL
-// (which no name holds), so a million names cost their own bytes and one offset per directory, not a string
-// object each.
+// file lines without listing each directory a second time. The names lie in large blocks, each followed by a NUL
+// (which no name holds), those of one directory side by side, so a million names cost their own bytes and one
+// range per directory, not a string object each. The tree reader stores them there directly.
 class DirectoryFiles {
 public:
     class Names {
@@ -74,16 +75,23 @@ public:
     // The scan calls these: the directory read next is stored at DirList(first) onwards, one after another.
     void start(long firstEntry);
     void add(const std::vector<std::string>& names);
+    // Names already stored in blocks that keep() hands over: [begin, end), each followed by a NUL.
+    void addStored(const char* begin, const char* end);
+    void keep(NameStore&& names) { m_store.absorb(std::move(names)); }
     void addVanished();
 
     void clear();
-    std::size_t directories() const { return m_starts.empty() ? 0 : m_starts.size() - 1; }
+    std::size_t directories() const { return m_ranges.size(); }
 
 private:
+    struct Range {
+        const char* begin;
+        const char* end;
+    };
     long m_first = 0;
-    std::string m_names;
-    std::vector<std::size_t> m_starts;  // directory k's names lie in [m_starts[k], m_starts[k + 1])
-    std::vector<bool> m_vanished;       // per directory read
+    NameStore m_store;
+    std::vector<Range> m_ranges;   // directory k's names
+    std::vector<bool> m_vanished;  // per directory read
     bool m_anyVanished = false;
 };
 
@@ -100,9 +108,13 @@ private:
 // empty directory, without an error and without being counted; `files` marks it as vanished. Any other
 // directory that cannot be read ends the scan with an error whose path is that directory as it stood in the
 // list ("C:\TEMP\"). Names the platform left out are added to counts->skipped. When `files` is given, the file
-// names of each directory read are kept there (see DirectoryFiles). Window events run a few dozen times a
-// second at most, however many directories there are; when the user asked to stop meanwhile
+// names of each directory read are kept there (see DirectoryFiles). Window events run on the calling thread a
+// few dozen times a second at most, however many directories there are; when the user asked to stop meanwhile
 // (EventPump::stopRequested), the scan ends with an error of code ECANCELED (see StoppedByUser).
+//
+// The drive is read with FileSystem::readTree (on several threads, each directory opened relative to its
+// parent) when the file system reads whole trees, else with one readDirectory call per directory in list
+// order; both give the same list, the same names and the same first failing directory.
 Status ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* counts = nullptr,
                          DirectoryFiles* files = nullptr);
 

@@ -396,7 +396,7 @@ TEST(PlatformDrives, ReadsTheDriveMapOfAPrefix)
     ::symlink("/dev/ttyS0", (prefix + "/dosdevices/com1").c_str());
     ::symlink((tmp / "other").c_str(), (prefix + "/dosdevices/c::").c_str());
 
-    const DriveMap map = DriveMap::fromPrefix(prefix);
+    const DriveMap map = DriveMap::fromPrefix(prefix).value();
     EXPECT_EQ(map.letters(), (std::vector<char>{'C', 'D', 'E', 'Z'}));
     EXPECT_EQ(*map.root('c'), prefix + "/drive_c");
     EXPECT_EQ(*map.root('D'), tmp / "other");
@@ -412,11 +412,11 @@ TEST(PlatformDrives, ReadsTheDriveMapOfAPrefix)
     const char* oldPrefix = std::getenv("WINEPREFIX");
     const std::string savedPrefix = oldPrefix ? oldPrefix : "";
     ::setenv("WINEPREFIX", prefix.c_str(), 1);
-    const DriveMap fromEnvironment = DriveMap::fromEnvironment();
+    const DriveMap fromEnvironment = DriveMap::fromEnvironment().value();
     oldPrefix ? ::setenv("WINEPREFIX", savedPrefix.c_str(), 1) : ::unsetenv("WINEPREFIX");
     EXPECT_EQ(fromEnvironment.letters(), map.letters());
 
-    const DriveMap bare = DriveMap::fromPrefix(tmp / "noprefix");
+    const DriveMap bare = DriveMap::fromPrefix(tmp / "noprefix").value();
     EXPECT_EQ(bare.letters(), std::vector<char>{'C'});
     EXPECT_EQ(*bare.root('C'), "/");
 }
@@ -454,8 +454,8 @@ TEST(PlatformFolders, ChoosesTheDataFolderAndFindsTheManual)
     TempDir tmp;
     const std::string exe = tmp / "bin/";
     makeDirs(exe);
-    EXPECT_EQ(chooseDataFolder(exe), exe);
-    EXPECT_EQ(chooseDataFolder(tmp / "bin"), exe);
+    EXPECT_EQ(chooseDataFolder(exe).value(), exe);
+    EXPECT_EQ(chooseDataFolder(tmp / "bin").value(), exe);
     EXPECT_EQ(shippedManualPath(exe), "");
     writeFile(exe + "ZELK.TXT", "m");
     EXPECT_EQ(shippedManualPath(exe), exe + "ZELK.TXT");
@@ -468,12 +468,12 @@ TEST(PlatformFolders, ChoosesTheDataFolderAndFindsTheManual)
     const std::string savedXdg = oldXdg ? oldXdg : "";
     const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
     ::setenv("XDG_DATA_HOME", (tmp / "xdg").c_str(), 1);
-    const std::string fromXdg = chooseDataFolder(tmp / "absent/");
+    const std::string fromXdg = chooseDataFolder(tmp / "absent/").value();
     // An installed copy keeps its records in the per-user folder although it may write to its bin/.
-    const std::string installed = chooseDataFolder(exe);
+    const std::string installed = chooseDataFolder(exe).value();
     ::unsetenv("XDG_DATA_HOME");
     ::setenv("HOME", (tmp / "home").c_str(), 1);
-    const std::string fromHome = chooseDataFolder(tmp / "absent/");
+    const std::string fromHome = chooseDataFolder(tmp / "absent/").value();
     oldXdg ? ::setenv("XDG_DATA_HOME", savedXdg.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
     ::setenv("HOME", savedHome.c_str(), 1);
     EXPECT_EQ(fromXdg, tmp / "xdg/morvane/");
