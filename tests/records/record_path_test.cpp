@@ -34,6 +34,8 @@ TEST(RecordPath, OnlyPathsStrictlyBelowTheDriveRootAreAccepted)
         {"\\APP\\.", false, false},
         {"\\APP\\X\tY", false, false},
         {"\\A\nB\\", false, false},
+        {"\\A/..\\", false, false},  // "/" separates names on the host: this is the root
+        {"\\A/B", false, false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RecordPath::directory(c.line).has_value(), c.directory) << c.line;
@@ -62,10 +64,26 @@ TEST(ReadAfterRecord, ReadsEveryBlockAndRefusesAFileWithAFaultNamingItsFirstBadL
     test::World w;
     const std::string path = w.data("AFTER1.DAT");
 
-    test::writeFile(path, test::crlf({"Prog", "C", "\\APP\\SUB\\", "\\APP\\", "\\WINDOWS\\A.DLL", "D", "*AUTOEXEC*",
-                                      "ECHO OFF", "*NEW AUTOEXEC*", "ECHO ON", "*END AUTOEXEC*", "*CONFIG*",
-                                      "~NO CHANGE~", "*END CONFIG*", "  *WIN*", "~NO CHANGE~", "*END WIN*",
-                                      "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"}));
+    test::writeFile(path, test::crlf({"Prog",
+                                      "C",
+                                      "\\APP\\SUB\\",
+                                      "\\APP\\",
+                                      "\\WINDOWS\\A.DLL",
+                                      "D",
+                                      "*AUTOEXEC*",
+                                      "ECHO OFF",
+                                      "*NEW AUTOEXEC*",
+                                      "ECHO ON",
+                                      "*END AUTOEXEC*",
+                                      "*CONFIG*",
+                                      "~NO CHANGE~",
+                                      "*END CONFIG*",
+                                      "  *WIN*",
+                                      "~NO CHANGE~",
+                                      "*END WIN*",
+                                      "*SYSTEM*",
+                                      "~NO CHANGE~",
+                                      "*END SYSTEM*"}));
     auto record = ReadAfterRecord(*w.fs, path);
     ASSERT_TRUE(record) << record.error().reason;
     EXPECT_EQ(record->programName, "Prog");
@@ -84,8 +102,10 @@ TEST(ReadAfterRecord, ReadsEveryBlockAndRefusesAFileWithAFaultNamingItsFirstBadL
     };
     const Case cases[] = {
         {test::crlf({"Prog", "C", "\\APP\\"}), "The AFTER file " + path + " ends before its AUTOEXEC section."},
-        {test::crlf({"Prog", "C", "*AUTOEXEC*", "ECHO"}), "The AFTER file " + path + " ends inside its AUTOEXEC section."},
-        {AfterFile({"c", "*AUTOEXEC*"}), "The AFTER file " + path + " is damaged: its second line \"c\" is not a drive letter."},
+        {test::crlf({"Prog", "C", "*AUTOEXEC*", "ECHO"}),
+         "The AFTER file " + path + " ends inside its AUTOEXEC section."},
+        {AfterFile({"c", "*AUTOEXEC*"}),
+         "The AFTER file " + path + " is damaged: its second line \"c\" is not a drive letter."},
         {AfterFile({"C", "\\", "*AUTOEXEC*"}), damaged + "3 \"\\\" is not a directory below the drive's root."},
         {AfterFile({"C", "\\APP\\..\\", "*AUTOEXEC*"}),
          damaged + "3 \"\\APP\\..\\\" is not a directory below the drive's root."},
@@ -96,6 +116,9 @@ TEST(ReadAfterRecord, ReadsEveryBlockAndRefusesAFileWithAFaultNamingItsFirstBadL
         {AfterFile({"C", "", "*AUTOEXEC*"}), damaged + "3 \"\" is not a file path, a drive letter or \"*AUTOEXEC*\"."},
         {test::crlf({"Prog", "*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*WIN*", "~NO CHANGE~", "*END WIN*"}),
          damaged + "5 \"*WIN*\" is not the header \"*CONFIG*\"."},
+        // Cut short inside its last line: an end line that is not complete is no end line.
+        {AfterFile({"C", "*AUTOEXEC*"}).substr(0, AfterFile({"C", "*AUTOEXEC*"}).size() - 4),
+         damaged + "15 \"*END SYSTE\" is not the end line \"*END SYSTEM*\"."},
     };
     for (const Case& c : cases) {
         test::writeFile(path, c.bytes);
