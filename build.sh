@@ -53,7 +53,8 @@ case "$what" in
     cmake -S "$here" -B "$here/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_TESTS=ON \
       -DMORVANE_BENCH=OFF -DMORVANE_DIST_TESTS=OFF -DMORVANE_SANITIZE=ON -DMORVANE_WERROR="$werror"
     cmake --build "$here/build-sanitize" -j "$jobs"
-    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1
+    # Full stacks for every allocation, so that a leak kept by a system library matches its suppression.
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:fast_unwind_on_malloc=0
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     export LSAN_OPTIONS="suppressions=$here/tests/support/lsan.supp:print_suppressions=0"
     (cd "$here/build-sanitize" && ctest --output-on-failure -j "$jobs" --timeout 600)
