@@ -3,6 +3,7 @@
 // is reported with the system's reason and leaves the same guarantees.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <deque>
@@ -15,6 +16,7 @@
 #include "records/record_format.h"
 #include "removal/delete_program.h"
 #include "removal/restore_system_file.h"
+#include "report/show_report.h"
 #include "snapshot/create_before_file.h"
 #include "tests/hardening/hardening_support.h"
 #include "tests/snapshot/hooked_file_system.h"
@@ -527,6 +529,30 @@ public:
     int ShowAfterFileList(const std::vector<std::string>&) override { return 0; }
 };
 
+// The report window: shows the directories, then the files, then closes; keeps the lists it was given.
+class ListingReport : public ReportWindow {
+public:
+    void setCaption(std::string_view) override {}
+    void show() override {}
+    void repaint() override {}
+    void close() override {}
+    void setDirectoryCount(long count) override { directories = count; }
+    void setFileCount(long count) override { files = count; }
+    void setResult(int, std::string_view, ResultColour) override {}
+    void setDetailsVisible(int, bool) override {}
+    void setPrintEnabled(bool) override {}
+    void setListTitle(std::string_view) override {}
+    void setList(const Lines& entries) override { lists.push_back(entries); }
+    short waitForChoice() override
+    {
+        const short choices[] = {kReportDirectories, kReportFiles, kReportOk};
+        return choices[std::min<std::size_t>(waits++, 2)];
+    }
+    long directories = -1, files = -1;
+    std::size_t waits = 0;
+    std::vector<Lines> lists;
+};
+
 const std::string kLong(255, 'L');  // the longest name a Linux file system takes
 
 TEST(HostileNames, EachEntryIsRecordedAndRemovedExactlyOrLeftOutAndCountedAndNothingElseIsTouched)
@@ -585,10 +611,20 @@ TEST(HostileNames, EachEntryIsRecordedAndRemovedExactlyOrLeftOutAndCountedAndNot
     EXPECT_EQ(after.find("new\nline"), std::string::npos);
     ASSERT_TRUE(ReadAfterRecord(*world.fs, world.data("AFTER1.DAT")));
 
+    // The report lists every recorded entry as recorded.
+    NamedList list;
+    ListingReport report;
+    RecordingPrinter printer;
+    ShowReport(world.ctx(), list, report, printer);
+    EXPECT_EQ(report.directories, 2);
+    EXPECT_EQ(report.files, 4);
+    ASSERT_EQ(report.lists.size(), 2u);
+    EXPECT_EQ(report.lists[0], (Lines{"C:\\NEW APP \\BIN \\", "C:\\NEW APP \\"}));
+    EXPECT_EQ(std::count(report.lists[1].begin(), report.lists[1].end(), "C:\\OLD\\new bad \xe9\xff"), 1);
+
     world.prompts = ScriptedPrompts();
     world.prompts.answer(Answer::Yes);  // Delete Hostile? Are you sure?
     world.prompts.answer(Answer::No);   // no question per file
-    NamedList list;
     NoRestoreOptions form4;
     DeleteProgram(world.ctx(), list, form4);
 
