@@ -35,6 +35,6 @@ for i in "${!pids[@]}"; do
   wait "${pids[$i]}" || { echo "fuzz target ${names[$i]} FAILED:"; tail -n 40 "$build/${names[$i]}.log"; failed=1; }
 done
 for t in "${targets[@]}"; do
-  echo "$t: $(grep -E '^#[0-9]+ +DONE' "$build/$t.log" | tail -n 1)"
+  echo "$t: $(grep -E '^#[0-9]+[[:space:]]+DONE' "$build/$t.log" | tail -n 1)"
 done
 exit "$failed"
