@@ -13,7 +13,8 @@ what="${1:-run}"
 # the package, for which CPack needs dpkg-shlibdeps (dpkg-dev) and file.
 packages=(cmake ninja-build g++ qt6-base-dev libgl-dev libgtest-dev xdg-utils poppler-utils libqt6svg6)
 case "$what" in
-  test) packages+=(desktop-file-utils appstream groff-base dpkg-dev file lintian) ;;
+  # clang-14 with its runtime libraries (libFuzzer, the sanitizers) builds the fuzz targets.
+  test) packages+=(desktop-file-utils appstream groff-base dpkg-dev file lintian clang-14 libclang-rt-14-dev) ;;
   package) packages+=(dpkg-dev file lintian) ;;
 esac
 missing=()
@@ -36,11 +37,34 @@ case "$what" in
     exec "$here/build/app/morvane"
     ;;
   test)
-    cmake -S "$here" -B "$here/build-test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_TESTS=ON -DMORVANE_BENCH=ON
-    cmake --build "$here/build-test" -j "$jobs"
+    # Warnings are errors in CI, not in a user's build (a newer compiler may warn about new things).
+    werror=OFF
+    [ "${CI:-}" = true ] && werror=ON
     export QT_QPA_PLATFORM=offscreen
-    cd "$here/build-test"
-    ctest --output-on-failure -j "$jobs" --timeout 300
+
+    cmake -S "$here" -B "$here/build-test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_TESTS=ON \
+      -DMORVANE_BENCH=ON -DMORVANE_WERROR="$werror"
+    cmake --build "$here/build-test" -j "$jobs"
+    (cd "$here/build-test" && ctest --output-on-failure -j "$jobs" --timeout 300)
+
+    # Every test again under AddressSanitizer and UndefinedBehaviorSanitizer; any finding fails its test.
+    # The benchmarks and the package checks are left out of this build: they test nothing the others miss.
+    echo "Sanitizer build (build-sanitize):"
+    cmake -S "$here" -B "$here/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_TESTS=ON \
+      -DMORVANE_BENCH=OFF -DMORVANE_DIST_TESTS=OFF -DMORVANE_SANITIZE=ON -DMORVANE_WERROR="$werror"
+    cmake --build "$here/build-sanitize" -j "$jobs"
+    # Full stacks for every allocation, so that a leak kept by a system library matches its suppression.
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:fast_unwind_on_malloc=0
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    export LSAN_OPTIONS="suppressions=$here/tests/support/lsan.supp:print_suppressions=0"
+    (cd "$here/build-sanitize" && ctest --output-on-failure -j "$jobs" --timeout 600)
+
+    # The fuzz targets, built with clang and libFuzzer, each run for a bounded time from its seeds.
+    echo "Fuzzing (build-fuzz):"
+    cmake -S "$here/fuzz" -B "$here/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_CXX_COMPILER=clang++-14
+    cmake --build "$here/build-fuzz" -j "$jobs"
+    "$here/fuzz/run.sh" "$here/build-fuzz" "${MORVANE_FUZZ_SECONDS:-20}" "$jobs"
     ;;
   bench)
     cmake -S "$here" -B "$here/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVANE_TESTS=OFF -DMORVANE_BENCH=ON

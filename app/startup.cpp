@@ -18,9 +18,26 @@ void moveRecord(const Context& ctx, const std::string& from, const std::string& 
         status = ctx.fs.removeFile(from);
     }
     if (!status) {
-        ctx.prompts.messageBox("Unable to move " + from + " to " + to + ": " + status.error().reason + ".",
-                               Buttons::Ok, Icon::Exclamation, "Error");
+        ctx.prompts.messageBox("Unable to move " + from + " to " + to + ": " + status.error().reason + ".", Buttons::Ok,
+                               Icon::Exclamation, "Error");
     }
+}
+
+// The host path of a Windows or host path with doubled separators removed, to tell whether two paths name
+// the same file; empty when it cannot be translated.
+std::string hostPathOf(const FileSystem& fs, const std::string& path)
+{
+    auto host = fs.toHost(path);
+    if (!host) {
+        return std::string();
+    }
+    std::string out;
+    for (const char c : *host) {
+        if (c != '/' || out.empty() || out.back() != '/') {
+            out += c;
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -74,9 +91,21 @@ void MoveRecordsFromWinDir(const Context& ctx)
         return;  // no Windows directory, or none to read: nothing to move
     }
     for (const std::string& name : listing->names) {
-        if (ReadLeadingNumber(std::string_view(name).substr(5)) > 0) {
-            moveRecord(ctx, s.WinDir + name, s.DataFolder + name);
+        if (ReadLeadingNumber(std::string_view(name).substr(5)) <= 0) {
+            continue;
         }
+        // An AFTER file of that name in the data folder is another program's record (any file there of that
+        // name, hidden or not): moving would replace it, so the old one stays where it is.
+        const std::string target = s.DataFolder + name;
+        const std::string source = s.WinDir + name;
+        if (ctx.fs.attributes(target) && hostPathOf(ctx.fs, target) != hostPathOf(ctx.fs, source)) {
+            ctx.prompts.messageBox(source + " has been left where it is: " + target +
+                                       " already exists, and moving it would replace that record. Rename one of "
+                                       "the two files to keep both.",
+                                   Buttons::Ok, Icon::Exclamation, "Error");
+            continue;
+        }
+        moveRecord(ctx, source, target);
     }
 }
 

@@ -164,8 +164,14 @@ Result<ConfigSection> AfterFileReader::readConfigSection(std::string_view name)
         }
         const std::string_view trimmed = TrimSpaces(*line);
         if (trimmed == kNoChange) {
-            if (!next()) {
+            // The writer puts the end line right after "~NO CHANGE~"; anything else there is a file cut short
+            // inside that line (or damaged), not a finished record.
+            auto end = next();
+            if (!end) {
                 return endsInside(name);
+            }
+            if (TrimSpaces(*end) != endMarker) {
+                return badLine(*end, "the end line \"" + endMarker + "\"");
             }
             return ConfigSection{};
         }

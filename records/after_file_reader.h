@@ -58,7 +58,7 @@ public:
 
     // Reads one section's body after its header, up to and including its end line "*END " & name & "*".
     // Markers are recognised with the spaces at both ends of a line removed. After "~NO CHANGE~" the next line
-    // is the section's end and is consumed without being examined.
+    // must be the section's end line.
     Result<ConfigSection> readConfigSection(std::string_view name);
 
     // The next line as stored. At the end of the file: the error that the file ends before `section`

@@ -18,7 +18,8 @@ bool ComponentsAreNames(std::string_view path)
             return false;
         }
         for (const char c : name) {
-            if (static_cast<unsigned char>(c) < 32) {
+            // A '/' would separate names on the host (and on Windows): "\A/..\" names the root.
+            if (static_cast<unsigned char>(c) < 32 || c == '/') {
                 return false;
             }
         }

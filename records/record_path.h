@@ -9,7 +9,7 @@ namespace morvane {
 // A directory or file path as a record file stores it, without drive letter: "\APP\DATA\" names a directory,
 // "\WINDOWS\NEW.DLL" a file. Made only by the two checks below, so a RecordPath always names something
 // strictly below its drive's root: it begins with "\", has at least one component, and no component is empty,
-// ".", ".." or holds a character below 32 (no listing ever gives such a name). Whatever a damaged or crafted
+// ".", ".." or holds a "/" or a character below 32 (no listing ever gives such a name). Whatever a damaged or crafted
 // record says, a command that acts on a RecordPath cannot reach the root itself or outside the drive.
 class RecordPath {
 public:

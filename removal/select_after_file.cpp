@@ -23,28 +23,46 @@ void ShowError(Prompts& prompts, const std::string& text)
     prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, "Error");
 }
 
+// The first line of an AFTER file, the program name; nothing when the file opens and has no first line; an
+// error when it cannot be opened or read.
+Result<std::optional<std::string>> ReadProgramName(const FileSystem& fs, const std::string& path)
+{
+    auto reader = fs.openForReading(path);
+    if (!reader) {
+        return reader.error();
+    }
+    std::string line;
+    if ((*reader)->readLine(line)) {
+        return std::optional<std::string>(std::move(line));
+    }
+    if (const Status status = (*reader)->status(); !status) {
+        return status.error();
+    }
+    return std::optional<std::string>();
+}
+
 }  // namespace
 
 void SelectAfterFile(const Context& ctx, AfterFileList& window, AfterSelection& selection)
 {
     FileSystem& fs = ctx.fs;
     const std::string pattern = ctx.state.DataFolder + std::string(kAfterFilePattern);
-    // Corrupted files that could not be deleted, or are kept by a dry run: left out of every later pass, or the
-    // selection would report the same file for ever.
-    std::set<std::string> undeletable;
+    // Files left out of every later pass, or the selection would report the same file for ever: corrupted
+    // files that could not be deleted or are kept by a dry run, and files that cannot be opened or read.
+    std::set<std::string> leftOut;
 
     for (;;) {
         auto listing = fs.list(pattern, kNormal);
         if (!listing) {
             // A data folder that cannot be read is not the same as one without records.
             selection.AfterCount = 0;
-            ShowError(ctx.prompts, "Unable to read the folder " + ctx.state.DataFolder + " for AFTER files: " +
-                                       listing.error().reason + ".");
+            ShowError(ctx.prompts, "Unable to read the folder " + ctx.state.DataFolder +
+                                       " for AFTER files: " + listing.error().reason + ".");
             return;
         }
         std::vector<std::string> names;
         for (const std::string& name : listing->names) {
-            if (!undeletable.contains(name)) {
+            if (!leftOut.contains(name)) {
                 names.push_back(name);
             }
         }
@@ -72,30 +90,38 @@ void SelectAfterFile(const Context& ctx, AfterFileList& window, AfterSelection& 
             selection.AfterNumbers[i] = ReadLeadingNumber(std::string_view(fileName).substr(5));
 
             const std::string path = ctx.state.DataFolder + fileName;
-            auto programName = ReadFirstLine(fs, path);
-            if (!programName && selection.LeaveCorrupted) {
-                ctx.prompts.messageBox("The AFTER file " + fileName +
-                                           " appears to be corrupted. It is left out and kept as it is.",
-                                       Buttons::Ok, Icon::Exclamation, "ATTENTION");
-                undeletable.insert(fileName);
+            auto programName = ReadProgramName(fs, path);
+            if (!programName) {
+                // No permission, an I/O error: the file may well be a good record, so it is kept.
+                leftOut.insert(fileName);
+                ShowError(ctx.prompts, "The AFTER file " + fileName + " cannot be read: " + programName.error().reason +
+                                           ". It has been kept, and it is left out of this list.");
                 startAgain = true;
                 break;
             }
-            if (!programName) {
+            if (!programName->has_value() && selection.LeaveCorrupted) {
+                ctx.prompts.messageBox("The AFTER file " + fileName +
+                                           " appears to be corrupted. It is left out and kept as it is.",
+                                       Buttons::Ok, Icon::Exclamation, "ATTENTION");
+                leftOut.insert(fileName);
+                startAgain = true;
+                break;
+            }
+            if (!programName->has_value()) {
                 ctx.prompts.messageBox("The AFTER file " + fileName +
                                            " appears to be corrupted. It is useless and is interferring with ZELK "
                                            "operations. It will now be deleted.",
                                        Buttons::Ok, Icon::Exclamation, "ATTENTION");
                 const Status removed = fs.removeFile(path);
                 if (!removed) {
-                    undeletable.insert(fileName);
-                    ShowError(ctx.prompts, "The AFTER file " + path + " could not be deleted: " +
-                                               removed.error().reason + ".");
+                    leftOut.insert(fileName);
+                    ShowError(ctx.prompts,
+                              "The AFTER file " + path + " could not be deleted: " + removed.error().reason + ".");
                 }
                 startAgain = true;
                 break;
             }
-            selection.AfterNames[i] = *programName;
+            selection.AfterNames[i] = **programName;
         }
         if (startAgain) {
             continue;

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/helpers.h"
-#include "snapshot/directory_tree.h"
 #include "records/record_format.h"
+#include "snapshot/directory_tree.h"
 
 namespace morvane {
 namespace {
@@ -300,6 +300,16 @@ bool BeforeFileRun::copySystemFile(const ConfigFile& file, const std::string& pa
     return true;
 }
 
+bool HasControlCharacter(std::string_view text)
+{
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) < 32) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 void CreateBeforeFile(const Context& ctx)
@@ -309,10 +319,8 @@ void CreateBeforeFile(const Context& ctx)
     const std::string beforePath = state.DataFolder + std::string(kBeforeFileName);
 
     if (ctx.fs.exists(beforePath)) {
-        std::string name;
-        if (auto in = ctx.fs.openForReading(beforePath)) {
-            (*in)->readLine(name);
-        }
+        // Named as Delete BEFORE file names it when its first line cannot be read.
+        const std::string name = ReadFirstLine(ctx.fs, beforePath).value_or("*CORRUPTED BEFORE FILE*");
         ctx.prompts.beep();
         showError(ctx, "A BEFORE file for " + name +
                            " already exists. You cannot create another BEFORE file until you have created an AFTER "
@@ -320,9 +328,19 @@ void CreateBeforeFile(const Context& ctx)
         return;
     }
 
-    state.ProgramName = ctx.prompts.inputBox(kNamePrompt, "Program Name", "");
-    if (state.ProgramName.empty()) {
-        return;
+    // A control character (a pasted line feed above all) would split or bend line 1 of BEFORE.DAT, and the
+    // record would be found damaged only after the installation: such a name is refused and asked again.
+    for (;;) {
+        state.ProgramName = ctx.prompts.inputBox(kNamePrompt, "Program Name", "");
+        if (state.ProgramName.empty()) {
+            return;
+        }
+        if (!HasControlCharacter(state.ProgramName)) {
+            break;
+        }
+        showError(ctx,
+                  "The program name may not contain line breaks, tabs or other control characters. Type "
+                  "the name again on one line.");
     }
     const std::string letters = askForDrives(ctx);
     if (letters.empty()) {

@@ -34,6 +34,30 @@ TEST(StartupMoves, BeforeFileFromWindowsDirectoryReplacesTheDataFoldersOne)
     EXPECT_FALSE(pathExists(world.host("C:\\WINDOWS\\BEFORE.DAT")));
 }
 
+// An AFTER file in the data folder is another program's record: a same-named one from the Windows directory
+// must not replace it, whatever the letter case or attributes of either.
+TEST(StartupMoves, AnAfterFileNeverReplacesOneAlreadyInTheDataFolder)
+{
+    for (const std::string taken : {"AFTER3.DAT", "after3.dat"}) {
+        World world;
+        writeFile(world.host("C:\\WINDOWS\\AFTER3.DAT"), "Old app\r\n");
+        writeFile(world.host("C:\\WINDOWS\\AFTER4.DAT"), "Free number\r\n");
+        writeFile(world.data(taken), "Other program\r\n");
+        MoveRecordsFromWinDir(world.ctx());
+        EXPECT_EQ(readFile(world.data(taken)), "Other program\r\n") << taken;
+        EXPECT_EQ(readFile(world.host("C:\\WINDOWS\\AFTER3.DAT")), "Old app\r\n");
+        EXPECT_EQ(readFile(world.data("AFTER4.DAT")), "Free number\r\n");
+        EXPECT_FALSE(pathExists(world.host("C:\\WINDOWS\\AFTER4.DAT")));
+        const auto messages = world.prompts.messages();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].text, "C:\\WINDOWS\\AFTER3.DAT has been left where it is: " + world.data("AFTER3.DAT") +
+                                        " already exists, and moving it would replace that record. Rename one of "
+                                        "the two files to keep both.");
+        EXPECT_EQ(messages[0].title, "Error");
+        EXPECT_EQ(messages[0].icon, Icon::Exclamation);
+    }
+}
+
 // Copies fail, as when the data folder cannot be written.
 class NoCopyFs : public FileSystem {
 public:
@@ -111,8 +135,9 @@ TEST(ExitQuestion, PendingBeforeFileOffersTheAfterFile)
     EXPECT_EQ(runs, 1);
 
     const auto question = world.prompts.messages().at(0);
-    EXPECT_EQ(question.text, "Warning. You have not yet created the AFTER file for the most recent BEFORE file. "
-                             "Create this AFTER file now?");
+    EXPECT_EQ(question.text,
+              "Warning. You have not yet created the AFTER file for the most recent BEFORE file. "
+              "Create this AFTER file now?");
     EXPECT_EQ(question.buttons, Buttons::YesNo);
     EXPECT_EQ(question.icon, Icon::Exclamation);
     EXPECT_EQ(question.title, "Morvane");

@@ -65,6 +65,10 @@ TEST(ManualText, ExplainsTheProgramsOwnMessages)
         "Click on Ok to continue creation of AFTER file.",
         "No AFTER files found.",
         "appears to be corrupted. It is useless and is interferring with ZELK operations. It will now be deleted.",
+        "cannot be read: <reason>. It has been kept, and it is left out of this list.",
+        "already exists, and moving it would replace that record. Rename one of the two files to keep both.",
+        "The program name may not contain line breaks, tabs or other control characters. Type the name again on "
+        "one line.",
         "is not ready to write to. Fix and click on Ok, or select Cancel to abort operation.",
         "If it still exits, make a note to delete it manually. Abort deleting directory",
         "Nothing has been deleted; the AFTER file is kept.",

@@ -34,6 +34,8 @@ TEST(RecordPath, OnlyPathsStrictlyBelowTheDriveRootAreAccepted)
         {"\\APP\\.", false, false},
         {"\\APP\\X\tY", false, false},
         {"\\A\nB\\", false, false},
+        {"\\A/..\\", false, false},  // "/" separates names on the host: this is the root
+        {"\\A/B", false, false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RecordPath::directory(c.line).has_value(), c.directory) << c.line;
@@ -114,6 +116,9 @@ TEST(ReadAfterRecord, ReadsEveryBlockAndRefusesAFileWithAFaultNamingItsFirstBadL
         {AfterFile({"C", "", "*AUTOEXEC*"}), damaged + "3 \"\" is not a file path, a drive letter or \"*AUTOEXEC*\"."},
         {test::crlf({"Prog", "*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*WIN*", "~NO CHANGE~", "*END WIN*"}),
          damaged + "5 \"*WIN*\" is not the header \"*CONFIG*\"."},
+        // Cut short inside its last line: an end line that is not complete is no end line.
+        {AfterFile({"C", "*AUTOEXEC*"}).substr(0, AfterFile({"C", "*AUTOEXEC*"}).size() - 4),
+         damaged + "15 \"*END SYSTE\" is not the end line \"*END SYSTEM*\"."},
     };
     for (const Case& c : cases) {
         test::writeFile(path, c.bytes);

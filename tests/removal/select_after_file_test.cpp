@@ -16,8 +16,9 @@ using test::pathExists;
 using Kind = test::ScriptedPrompts::Prompt::Kind;
 using Names = std::vector<std::string>;
 
-const char* const kCorrupted2 = "The AFTER file AFTER2.DAT appears to be corrupted. It is useless and is interferring "
-                                "with ZELK operations. It will now be deleted.";
+const char* const kCorrupted2 =
+    "The AFTER file AFTER2.DAT appears to be corrupted. It is useless and is interferring "
+    "with ZELK operations. It will now be deleted.";
 
 std::string NotANumber(const std::string& name)
 {
@@ -126,11 +127,70 @@ TEST_F(SelectAfterFileTest, CorruptedRecordThatCannotBeDeletedIsReportedOnceAndL
     record("AFTER1.DAT", crlf({"Alpha"}));
     record("AFTER2.DAT", "");
     select({0});
-    EXPECT_EQ(world.prompts.messageTexts(),
-              (Names{kCorrupted2, "The AFTER file " + world.data("AFTER2.DAT") +
-                                      " could not be deleted: Permission denied."}));
+    EXPECT_EQ(world.prompts.messageTexts(), (Names{kCorrupted2, "The AFTER file " + world.data("AFTER2.DAT") +
+                                                                    " could not be deleted: Permission denied."}));
     EXPECT_EQ(list.shown, (std::vector<Names>{{"Alpha"}}));
     EXPECT_EQ(selection.AfterCount, 1);
+}
+
+// A layer that cannot open AFTER2.DAT, or whose reading of it fails, for the reason given.
+class UnreadableFileSystem : public FileSystem {
+public:
+    UnreadableFileSystem(DriveMap map, int code, bool atOpen)
+        : FileSystem(std::move(map)), m_code(code), m_atOpen(atOpen)
+    {}
+    Result<std::unique_ptr<LineReader>> openForReading(std::string_view path) const override
+    {
+        if (!path.ends_with("AFTER2.DAT")) {
+            return FileSystem::openForReading(path);
+        }
+        if (m_atOpen) {
+            return errorFromErrno(std::string(path), m_code);
+        }
+        struct FailingReader : LineReader {
+            int code;
+            bool readLine(std::string&) override { return false; }
+            Status status() const override { return errorFromErrno("AFTER2.DAT", code); }
+        };
+        auto reader = std::make_unique<FailingReader>();
+        reader->code = m_code;
+        return std::unique_ptr<LineReader>(std::move(reader));
+    }
+
+private:
+    int m_code;
+    bool m_atOpen;
+};
+
+// A record that cannot be opened or read may be a good one: it is reported by name and reason and kept, never
+// taken for a corrupted one and deleted.
+TEST(SelectAfterFileUnreadable, AFileThatCannotBeOpenedOrReadIsReportedAndKept)
+{
+    struct Case {
+        int code;
+        bool atOpen;
+        const char* reason;
+    };
+    for (const Case c : {Case{EACCES, true, "Permission denied"}, Case{EIO, false, "Input/output error"},
+                         Case{EIO, true, "Input/output error"}}) {
+        test::World world;
+        DriveMap map;
+        map.set('C', world.drive('C'));
+        world.fs = std::make_unique<UnreadableFileSystem>(std::move(map), c.code, c.atOpen);
+        test::writeFile(world.data("AFTER1.DAT"), crlf({"Alpha", "C"}));
+        test::writeFile(world.data("AFTER2.DAT"), crlf({"Beta", "C"}));
+        test::ScriptedAfterFileList list;
+        list.choices = {0};
+        AfterSelection selection;
+        SelectAfterFile(world.ctx(), list, selection);
+        EXPECT_EQ(world.prompts.messageTexts(),
+                  Names{"The AFTER file AFTER2.DAT cannot be read: " + std::string(c.reason) +
+                        ". It has been kept, and it is left out of this list."});
+        EXPECT_EQ(world.prompts.messages()[0].title, "Error");
+        EXPECT_EQ(test::readFile(world.data("AFTER2.DAT")), crlf({"Beta", "C"}));
+        EXPECT_EQ(list.shown, (std::vector<Names>{{"Alpha"}}));
+        EXPECT_EQ(ChosenAfterFilePath(world.ctx(), selection), world.data("AFTER1.DAT"));
+    }
 }
 
 TEST_F(SelectAfterFileTest, ListingOrderTwinsAndAnEmptyFirstLineEndingTheList)

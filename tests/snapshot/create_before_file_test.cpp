@@ -331,6 +331,60 @@ TEST(CreateBeforeFile, APendingBeforeFileIsReportedAndLeftAlone)
     EXPECT_TRUE(world.main.visible);
 }
 
+// An unreadable or empty pending file has no first line to name it by: it is named as Delete BEFORE file names it.
+TEST(CreateBeforeFile, APendingBeforeFileWithoutAFirstLineIsNamedCorrupted)
+{
+    const char* const kCorruptedPending =
+        "A BEFORE file for *CORRUPTED BEFORE FILE* already exists. You cannot create another BEFORE file until you "
+        "have created an AFTER file for the program described in the existing BEFORE file.";
+    for (const bool unreadable : {false, true}) {
+        World world;
+        writeFile(world.data("BEFORE.DAT"), unreadable ? "Locked\r\n" : "");
+        if (unreadable) {
+            ::chmod(world.data("BEFORE.DAT").c_str(), 0);
+            if (::access(world.data("BEFORE.DAT").c_str(), R_OK) == 0) {
+                ::chmod(world.data("BEFORE.DAT").c_str(), 0644);
+                continue;  // root reads it anyway; the empty file covers the case
+            }
+        }
+        CreateBeforeFile(world.ctx());
+        EXPECT_EQ(world.prompts.messageTexts(), std::vector<std::string>{kCorruptedPending});
+        ::chmod(world.data("BEFORE.DAT").c_str(), 0644);
+        EXPECT_EQ(readFile(world.data("BEFORE.DAT")), unreadable ? "Locked\r\n" : "");
+    }
+}
+
+// A pasted line feed (or any character below 32) would split line 1 of BEFORE.DAT, and Create AFTER would find
+// the record damaged after the installation: the name is refused and asked for again.
+TEST(CreateBeforeFile, ANameWithAControlCharacterIsRefusedAndAskedAgain)
+{
+    const char* const kRefused =
+        "The program name may not contain line breaks, tabs or other control characters. "
+        "Type the name again on one line.";
+    for (const std::string& bad :
+         std::vector<std::string>{"Paint\nShop", "Paint\rShop", "Tab\tbed", std::string("Nul\0x", 5), "\x1f"}) {
+        World world;
+        world.prompts.type(bad);
+        world.prompts.type("Paint Shop");
+        world.prompts.type("C");
+        CreateBeforeFile(world.ctx());
+        const auto& prompts = world.prompts.prompts();
+        ASSERT_GE(prompts.size(), 3u);
+        EXPECT_EQ(prompts[1].text, kRefused);
+        EXPECT_EQ(prompts[1].title, "Error");
+        EXPECT_EQ(prompts[1].icon, Icon::Exclamation);
+        EXPECT_EQ(prompts[2].title, "Program Name");  // asked again
+        EXPECT_EQ(readFile(world.data("BEFORE.DAT")).substr(0, 12), "Paint Shop\r\n");
+    }
+    // A refused name followed by no name stops without a file.
+    World world;
+    world.prompts.type("Two\nLines");
+    world.prompts.type("");
+    CreateBeforeFile(world.ctx());
+    EXPECT_EQ(world.prompts.messageTexts(), std::vector<std::string>{kRefused});
+    expectNothingRecorded(world);
+}
+
 // ---- Drives that are not ready -----------------------------------------------------------------------------
 
 // Makes D: unreadable from the moment C:'s scan starts (after the answers were checked), for `times` tests of it.

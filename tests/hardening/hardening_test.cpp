@@ -1,0 +1,661 @@
+// Records and system files under a crash at any moment and on a full disk: a command stopped with SIGKILL
+// leaves nothing that passes for a good record and no half-written system file; a disk that runs out of space
+// is reported with the system's reason and leaves the same guarantees.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <sstream>
+
+#include "changes/create_after_file.h"
+#include "records/after_file_reader.h"
+#include "records/normalize.h"
+#include "records/record_format.h"
+#include "removal/delete_program.h"
+#include "removal/restore_system_file.h"
+#include "report/show_report.h"
+#include "snapshot/create_before_file.h"
+#include "tests/hardening/hardening_support.h"
+#include "tests/snapshot/hooked_file_system.h"
+#include "tests/support/doubles.h"
+
+namespace morvane::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+using State = std::map<std::string, std::string>;
+
+// Up to five paths whose state differs, with both states; empty when none does.
+std::string Differences(const State& expected, const State& actual)
+{
+    std::ostringstream out;
+    int shown = 0;
+    auto note = [&](const std::string& path, const std::string& was, const std::string& is) {
+        if (shown++ < 5) {
+            out << path << ": " << was.substr(0, 60) << " -> " << is.substr(0, 60) << "\n";
+        }
+    };
+    for (const auto& [path, value] : expected) {
+        const auto it = actual.find(path);
+        if (it == actual.end()) {
+            note(path, value, "<gone>");
+        } else if (it->second != value) {
+            note(path, value, it->second);
+        }
+    }
+    for (const auto& [path, value] : actual) {
+        if (!expected.contains(path)) {
+            note(path, "<absent>", value);
+        }
+    }
+    return out.str();
+}
+
+std::string Padded(const char* stem, int n)
+{
+    return stem + std::to_string(1000 + n);
+}
+
+// A drive with `folders` program folders of `files` empty files each, all with long names, so that a record of
+// it takes several buffers.
+void BuildTree(World& world, int folders, int files)
+{
+    for (int d = 0; d < folders; ++d) {
+        const std::string folder = world.drive('C') + "/PROGRAMS/GROUP" + std::to_string(d / 10) + "/" +
+                                   Padded("APPLICATION_FOLDER_WITH_A_LONG_NAME_", d);
+        makeDirs(folder);
+        for (int f = 0; f < files; ++f) {
+            writeFile(folder + "/" + Padded("component_library_with_a_long_name_", f) + ".dll", "");
+        }
+    }
+}
+
+// New files in every old program folder and a new folder, as an installation leaves them.
+void Install(World& world, int folders, int files)
+{
+    makeDirs(world.drive('C') + "/NEWAPP/BIN");
+    writeFile(world.drive('C') + "/NEWAPP/BIN/NEWAPP.EXE", "MZ");
+    for (int d = 0; d < folders; ++d) {
+        const std::string folder = world.drive('C') + "/PROGRAMS/GROUP" + std::to_string(d / 10) + "/" +
+                                   Padded("APPLICATION_FOLDER_WITH_A_LONG_NAME_", d);
+        for (int f = 0; f < files; ++f) {
+            writeFile(folder + "/" + Padded("installed_module_with_an_even_longer_name_", f) + ".ocx", "");
+        }
+    }
+    writeFile(world.host("C:\\WINDOWS\\WIN.INI"), crlf({"[windows]", "load=", "[NewApp]", "dir=C:\\NEWAPP"}));
+}
+
+// The four configuration files: before and right after an installation, and now. WIN.INI is large, so that
+// its restoration writes it in several pieces.
+struct ConfigCase {
+    Lines old, installed, now;
+};
+
+std::array<ConfigCase, 4> ConfigCases()
+{
+    Lines bigOld, bigInstalled;
+    for (int i = 0; i < 1300; ++i) {
+        bigOld.push_back("setting" + std::to_string(i) + "=a value long enough to fill a few buffers " +
+                         std::to_string(i));
+    }
+    bigInstalled = bigOld;
+    bigInstalled.push_back("[NewApp]");
+    bigInstalled.push_back("dir=C:\\NEWAPP");
+    return {{
+        // AUTOEXEC.BAT: changed since, merged; the PATH line is placed by the key rule.
+        {{"@ECHO OFF", "PATH=C:\\DOS;C:\\WINDOWS", "SET TEMP=C:\\TEMP"},
+         {"@ECHO OFF", "PATH=C:\\DOS;C:\\WINDOWS;C:\\APP", "SET TEMP=C:\\TEMP", "SET APPDIR=C:\\APP"},
+         {"@ECHO OFF", "PATH=C:\\DOS;C:\\WINDOWS;C:\\APP", "SET TEMP=C:\\TEMP", "SET APPDIR=C:\\APP",
+          "SET BLASTER=A220"}},
+        // CONFIG.SYS: changed since, merged; the removed DEVICE line goes to CONFIG.MIS.
+        {{"DEVICE=HIMEM.SYS", "DEVICE=EMM386.EXE", "FILES=30"},
+         {"DEVICE=HIMEM.SYS", "FILES=40"},
+         {"DEVICE=HIMEM.SYS", "FILES=40", "BUFFERS=20"}},
+        // WIN.INI: not changed since, replaced.
+        {bigOld, bigInstalled, bigInstalled},
+        // SYSTEM.INI: changed since, replaced.
+        {{"[boot]", "shell=progman.exe"}, {"[boot]", "shell=newapp.exe"}, {"[boot]", "shell=newapp.exe", "mine=1"}},
+    }};
+}
+
+void WriteConfigs(World& world, const std::array<ConfigCase, 4>& cases)
+{
+    for (std::size_t k = 0; k < kConfigFiles.size(); ++k) {
+        writeFile(world.host(ConfigFilePath(world.state, kConfigFiles[k])), crlf(cases[k].now));
+    }
+}
+
+// The files as the restoration below leaves them: AUTOEXEC.BAT and CONFIG.SYS merged, WIN.INI and SYSTEM.INI
+// replaced by their pre-installation lines.
+std::array<std::string, 4> RestoredContents(const std::array<ConfigCase, 4>& cases)
+{
+    std::array<std::string, 4> out;
+    for (std::size_t k = 0; k < 4; ++k) {
+        RestoreLines lines;
+        lines.readSection(ConfigSection{true, cases[k].old, cases[k].installed});
+        lines.readCurrent(cases[k].now);
+        out[k] = crlf(k < 2 ? lines.merge() : lines.OriginalLines);
+    }
+    return out;
+}
+
+Lines NormalizedLines(const Lines& lines)
+{
+    Lines out;
+    for (const auto& line : lines) {
+        out.push_back(NormalizeLine(line));
+    }
+    return out;
+}
+
+class QueuedForm4 : public RestoreOptions {
+public:
+    explicit QueuedForm4(std::deque<int> choices) : m_choices(std::move(choices)) {}
+    int ShowRestoreOptions(const std::string&, const std::string&, bool) override
+    {
+        const int choice = m_choices.empty() ? 1 : m_choices.front();
+        if (!m_choices.empty()) {
+            m_choices.pop_front();
+        }
+        return choice;
+    }
+
+private:
+    std::deque<int> m_choices;
+};
+
+// Restores the four files: merge AUTOEXEC.BAT and CONFIG.SYS, Yes to replacing the unchanged WIN.INI,
+// replace SYSTEM.INI.
+void RestoreAll(World& world, const std::array<ConfigCase, 4>& cases)
+{
+    world.prompts.answer(Answer::Yes);
+    QueuedForm4 form4({3, 3, 2});
+    for (std::size_t k = 0; k < kConfigFiles.size(); ++k) {
+        const ConfigSection section{true, cases[k].old, cases[k].installed};
+        RestoreSystemFile(world.ctx(), form4, section, SystemFileOf(world.state, kConfigFiles[k]));
+    }
+}
+
+// The host paths of a configuration file and of its safety copy and missing-line file.
+struct ConfigPaths {
+    std::string file, qrv, mis;
+};
+
+ConfigPaths PathsOf(World& world, const ConfigFile& config)
+{
+    const SystemFile file = SystemFileOf(world.state, config);
+    return {world.host(file.path), world.host(file.safetyCopy), world.host(file.missingFile)};
+}
+
+// Whether a path of a folder state is a temporary file of an atomic write (".morvane-<hex>.tmp").
+bool IsTemporary(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    return name.starts_with(".morvane-") && name.ends_with(".tmp");
+}
+
+bool SaysNoSpace(const ScriptedPrompts& prompts)
+{
+    for (const std::string& text : prompts.messageTexts()) {
+        if (text.find(std::strerror(ENOSPC)) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool AnyAfterFile(World& world)
+{
+    auto listing = world.fs->list(world.data("AFTER*.DAT"), kNormal | kHidden | kSystem);
+    return !listing || !listing->names.empty();
+}
+
+// A BEFORE.DAT that is not the complete one is refused by the next command that reads it: Create AFTER file
+// says it is damaged and makes no AFTER file. Returns what went wrong, empty when nothing did.
+std::string CheckCutBeforeIsRefused(World& world)
+{
+    world.prompts = ScriptedPrompts();
+    CreateAfterFile(world.ctx());
+    const Lines messages = world.prompts.messageTexts();
+    const std::string damaged = "The BEFORE file " + world.data("BEFORE.DAT") + " is damaged: ";
+    std::string wrong;
+    if (messages.empty() || !messages[0].starts_with(damaged)) {
+        wrong += "not reported as damaged: " + (messages.empty() ? std::string("no message") : messages[0]) + "\n";
+    }
+    if (AnyAfterFile(world)) {
+        wrong += "an AFTER file was made from it\n";
+    }
+    return wrong;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// SIGKILL at any moment
+
+constexpr long kStops = 120;
+
+TEST(CrashAtAnyMoment, ABeforeFileCutShortIsNeverTakenForAGoodOne)
+{
+    World world;
+    BuildTree(world, 120, 12);
+    WriteConfigs(world, ConfigCases());
+    const State clean = folderState(world.tmp.path());
+    auto create = [&] {
+        world.prompts.type("Crash Test");
+        world.prompts.type("C");
+        CreateBeforeFile(world.ctx());
+    };
+    const long calls = RunKilledAt(create, -1);
+    if (calls < 0) {
+        GTEST_SKIP() << "tracing a child process is not allowed here";
+    }
+    const std::string complete = readFile(world.data("BEFORE.DAT"));
+    ASSERT_GT(complete.size(), 2u * 65536u) << "the record should take several buffers";
+    ASSERT_GE(calls, kStops);
+
+    int cut = 0;
+    long killed = 0;
+    for (const long stop : SpreadStops(calls, kStops)) {
+        ::unlink(world.data("BEFORE.DAT").c_str());
+        // Under the sanitizers a run may make a few system calls more or fewer than the first one.
+        const long reached = RunKilledAt(create, stop);
+        ASSERT_GE(reached, 0);
+        killed += reached == stop ? 1 : 0;
+        State state = folderState(world.tmp.path());
+        const bool present = state.erase("/data/BEFORE.DAT") > 0;
+        ASSERT_EQ(Differences(clean, state), "") << "stopped at system call " << stop << " of " << calls;
+        if (present && readFile(world.data("BEFORE.DAT")) != complete) {
+            ++cut;
+            ASSERT_EQ(CheckCutBeforeIsRefused(world), "") << "stopped at system call " << stop;
+        }
+    }
+    EXPECT_GE(killed, 100);
+    EXPECT_GT(cut, kStops / 2) << "most stops should leave a cut-short file behind";
+}
+
+TEST(CrashAtAnyMoment, AnAfterFileCutShortIsNeverTakenForAGoodOneAndBeforeGoesOnlyOnceItIsComplete)
+{
+    World world;
+    BuildTree(world, 60, 4);
+    WriteConfigs(world, ConfigCases());
+    world.prompts.type("Crash Test");
+    world.prompts.type("C");
+    CreateBeforeFile(world.ctx());
+    const std::string before = readFile(world.data("BEFORE.DAT"));
+    ASSERT_FALSE(before.empty());
+    Install(world, 60, 25);
+    State installed = folderState(world.tmp.path());
+    installed.erase("/data/BEFORE.DAT");
+
+    auto create = [&] { CreateAfterFile(world.ctx()); };
+    const long calls = RunKilledAt(create, -1);
+    if (calls < 0) {
+        GTEST_SKIP() << "tracing a child process is not allowed here";
+    }
+    const std::string complete = readFile(world.data("AFTER1.DAT"));
+    ASSERT_GT(complete.size(), 65536u);
+    ASSERT_TRUE(ReadAfterRecord(*world.fs, world.data("AFTER1.DAT")));
+    ASSERT_FALSE(pathExists(world.data("BEFORE.DAT")));
+    ASSERT_GE(calls, kStops);
+
+    int cut = 0;
+    long killed = 0;
+    for (const long stop : SpreadStops(calls, kStops)) {
+        writeFile(world.data("BEFORE.DAT"), before);
+        ::unlink(world.data("AFTER1.DAT").c_str());
+        // Under the sanitizers a run may make a few system calls more or fewer than the first one.
+        const long reached = RunKilledAt(create, stop);
+        ASSERT_GE(reached, 0);
+        killed += reached == stop ? 1 : 0;
+        State state = folderState(world.tmp.path());
+        const bool hasBefore = state.erase("/data/BEFORE.DAT") > 0;
+        const bool hasAfter = state.erase("/data/AFTER1.DAT") > 0;
+        ASSERT_EQ(Differences(installed, state), "") << "stopped at system call " << stop << " of " << calls;
+        const std::string after = hasAfter ? readFile(world.data("AFTER1.DAT")) : std::string();
+        if (hasBefore) {
+            ASSERT_EQ(readFile(world.data("BEFORE.DAT")), before) << "stopped at system call " << stop;
+        } else {
+            ASSERT_EQ(after, complete) << "BEFORE.DAT was gone before its AFTER file was complete, stop " << stop;
+        }
+        if (hasAfter && after != complete) {
+            ++cut;
+            // The check that runs before a deletion (and the report's reader) refuses it.
+            ASSERT_FALSE(ReadAfterRecord(*world.fs, world.data("AFTER1.DAT"))) << "stopped at system call " << stop;
+        }
+    }
+    EXPECT_GE(killed, 100);
+    EXPECT_GT(cut, 0);
+}
+
+TEST(CrashAtAnyMoment, ASystemFileIsAlwaysItsOldOrNewContentAndAChangedOneHasItsCompleteSafetyCopy)
+{
+    World world;
+    const auto cases = ConfigCases();
+    WriteConfigs(world, cases);
+    const State clean = folderState(world.tmp.path());
+    auto restore = [&] { RestoreAll(world, cases); };
+    const long calls = RunKilledAt(restore, -1);
+    if (calls < 0) {
+        GTEST_SKIP() << "tracing a child process is not allowed here";
+    }
+    ASSERT_GE(calls, kStops);
+    std::array<ConfigPaths, 4> paths;
+    std::array<std::string, 4> restored, qrv, mis;
+    for (std::size_t k = 0; k < 4; ++k) {
+        paths[k] = PathsOf(world, kConfigFiles[k]);
+        restored[k] = readFile(paths[k].file);
+        qrv[k] = readFile(paths[k].qrv);
+        mis[k] = readFile(paths[k].mis);
+        ASSERT_NE(restored[k], crlf(cases[k].now)) << kConfigFiles[k].fileName;
+        ASSERT_FALSE(qrv[k].empty()) << kConfigFiles[k].fileName;
+    }
+    ASSERT_FALSE(mis[1].empty()) << "CONFIG.MIS keeps the line the merge could not place";
+    const std::string root = world.tmp.path();
+    auto relative = [&](const std::string& host) { return host.substr(root.size()); };
+    long killed = 0;
+
+    for (const long stop : SpreadStops(calls, kStops)) {
+        State state = folderState(world.tmp.path());
+        for (const auto& [path, value] : state) {
+            if (IsTemporary(path)) {
+                ::unlink((root + path).c_str());
+            }
+        }
+        for (std::size_t k = 0; k < 4; ++k) {
+            writeFile(paths[k].file, crlf(cases[k].now));
+            ::unlink(paths[k].qrv.c_str());
+            ::unlink(paths[k].mis.c_str());
+        }
+        // Under the sanitizers a run may make a few system calls more or fewer than the first one.
+        const long reached = RunKilledAt(restore, stop);
+        ASSERT_GE(reached, 0);
+        killed += reached == stop ? 1 : 0;
+
+        state = folderState(world.tmp.path());
+        State expected = clean;
+        for (std::size_t k = 0; k < 4; ++k) {
+            const std::string name(kConfigFiles[k].fileName);
+            const std::string now = readFile(paths[k].file);
+            ASSERT_TRUE(now == crlf(cases[k].now) || now == restored[k]) << name << " half-written, stop " << stop;
+            if (now == restored[k]) {
+                ASSERT_EQ(readFile(paths[k].qrv), qrv[k]) << name << " changed without its safety copy, stop " << stop;
+            }
+            if (pathExists(paths[k].qrv)) {
+                ASSERT_EQ(readFile(paths[k].qrv), qrv[k]) << name << ": safety copy cut short, stop " << stop;
+            }
+            if (pathExists(paths[k].mis)) {
+                ASSERT_EQ(readFile(paths[k].mis), mis[k]) << name << ": missing lines cut short, stop " << stop;
+            }
+            for (const std::string& p : {paths[k].file, paths[k].qrv, paths[k].mis}) {
+                state.erase(relative(p));
+                expected.erase(relative(p));
+            }
+        }
+        // A write stopped before its rename leaves its hidden temporary file; nothing else may differ.
+        std::erase_if(state, [](const auto& entry) { return IsTemporary(entry.first); });
+        ASSERT_EQ(Differences(expected, state), "") << "stopped at system call " << stop;
+    }
+    EXPECT_GE(killed, 100);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// A full disk
+
+// What a command left wrong on a full disk; empty when nothing.
+using DiskCheck = std::function<std::string(World&)>;
+
+struct FullDiskCase {
+    const char* name;
+    long freeBytes;                       // left free before the command runs
+    std::function<void(World&)> prepare;  // the world on the small disk, before it is filled
+    std::function<void(World&)> command;  // what runs out of space
+    // What must hold afterwards, given BEFORE.DAT's bytes before the command.
+    std::function<std::string(World&, const std::string&)> check;
+};
+
+std::string BeforeRunsOut(World& world, const std::string&)
+{
+    std::string wrong;
+    if (!SaysNoSpace(world.prompts)) {
+        wrong += "no message with the system's reason\n";
+    }
+    if (world.main.pairs.contains(Pair::CreateAfter)) {
+        wrong += "Create AFTER file was switched on\n";
+    }
+    if (pathExists(world.data("BEFORE.DAT"))) {
+        wrong += CheckCutBeforeIsRefused(world);
+    }
+    return wrong;
+}
+
+TEST(FullDisk, EachCommandReportsTheReasonAndLeavesNoRecordThatPassesAndEverySystemFileIntact)
+{
+    const auto configs = ConfigCases();
+    auto base = [&](World& world) {
+        makeDirs(world.host("C:\\WINDOWS"));
+        makeDirs(world.tmp / "data");
+        BuildTree(world, 60, 8);
+        WriteConfigs(world, configs);
+    };
+    auto withBefore = [&](World& world) {
+        base(world);
+        world.prompts.type("Full Disk");
+        world.prompts.type("C");
+        CreateBeforeFile(world.ctx());
+        Install(world, 60, 20);
+        world.prompts = ScriptedPrompts();
+    };
+    auto createBefore = [](World& world) {
+        world.prompts.type("Full Disk");
+        world.prompts.type("C");
+        CreateBeforeFile(world.ctx());
+    };
+    auto createAfter = [](World& world) { CreateAfterFile(world.ctx()); };
+    auto afterRunsOut = [](World& world, const std::string& before) {
+        std::string wrong;
+        if (!SaysNoSpace(world.prompts)) {
+            wrong += "no message with the system's reason\n";
+        }
+        if (readFile(world.data("BEFORE.DAT")) != before) {
+            wrong += "BEFORE.DAT is gone or changed\n";
+        }
+        if (pathExists(world.data("AFTER1.DAT")) && ReadAfterRecord(*world.fs, world.data("AFTER1.DAT"))) {
+            wrong += "a cut-short AFTER1.DAT reads as a good record\n";
+        }
+        return wrong;
+    };
+    auto restore = [&](World& world) { RestoreAll(world, configs); };
+    const auto restored = RestoredContents(configs);
+    auto restoreRunsOut = [&](World& world, const std::string&) {
+        std::string wrong;
+        if (!SaysNoSpace(world.prompts)) {
+            wrong += "no message with the system's reason\n";
+        }
+        for (std::size_t k = 0; k < 4; ++k) {
+            const ConfigPaths p = PathsOf(world, kConfigFiles[k]);
+            const std::string now = readFile(p.file);
+            if (now != crlf(configs[k].now) && now != restored[k]) {
+                wrong += std::string(kConfigFiles[k].fileName) + " is neither its old nor its new content\n";
+            }
+            if (now != crlf(configs[k].now) && readFile(p.qrv) != crlf(NormalizedLines(configs[k].now))) {
+                wrong += std::string(kConfigFiles[k].fileName) + " changed without its complete safety copy\n";
+            }
+        }
+        return wrong;
+    };
+    const FullDiskCase cases[] = {
+        {"BEFORE, no room at all", 0, base, createBefore, BeforeRunsOut},
+        {"BEFORE, room for a part of it", 32768, base, createBefore, BeforeRunsOut},
+        {"AFTER, no room at all", 0, withBefore, createAfter, afterRunsOut},
+        {"AFTER, room for its first piece", 70000, withBefore, createAfter, afterRunsOut},
+        {"restoration, no room at all", 0, base, restore, restoreRunsOut},
+        {"restoration, room for the small files only", 8192, base, restore, restoreRunsOut},
+        {"restoration, room for one copy of WIN.INI", 100000, base, restore, restoreRunsOut},
+    };
+    for (const FullDiskCase& c : cases) {
+        World world;
+        const int code = WithSmallDisk(world.tmp.path(), 2048, [&] {
+            // A new file system object: the old one may hold the drive's root open below the mount.
+            world.fs = std::make_unique<FileSystem>(world.fs->drives());
+            c.prepare(world);
+            const std::string before = readFile(world.data("BEFORE.DAT"));
+            FillDisk(world.tmp.path(), "filler", c.freeBytes);
+            c.command(world);
+            const std::string wrong = c.check(world, before);
+            if (!wrong.empty()) {
+                std::fprintf(stderr, "%s:\n%s", c.name, wrong.c_str());
+                for (const std::string& text : world.prompts.messageTexts()) {
+                    std::fprintf(stderr, "  message: %s\n", text.c_str());
+                }
+            }
+            return wrong.empty() ? 0 : 1;
+        });
+        if (code == 77) {
+            GTEST_SKIP() << "no permission to mount a file system in a private namespace";
+        }
+        EXPECT_EQ(code, 0) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace morvane::test
+
+namespace morvane::test {
+namespace {
+
+// ---------------------------------------------------------------------------------------------------------
+// Hostile names and trees: a whole cycle, BEFORE file, installation, AFTER file, deletion
+
+class NoRestoreOptions : public RestoreOptions {
+public:
+    int ShowRestoreOptions(const std::string&, const std::string&, bool) override
+    {
+        ADD_FAILURE() << "no configuration file changed";
+        return 1;
+    }
+};
+
+class NamedList : public AfterFileList {
+public:
+    void setPrompt(std::string_view) override {}
+    int ShowAfterFileList(const std::vector<std::string>&) override { return 0; }
+};
+
+// The report window: shows the directories, then the files, then closes; keeps the lists it was given.
+class ListingReport : public ReportWindow {
+public:
+    void setCaption(std::string_view) override {}
+    void show() override {}
+    void repaint() override {}
+    void close() override {}
+    void setDirectoryCount(long count) override { directories = count; }
+    void setFileCount(long count) override { files = count; }
+    void setResult(int, std::string_view, ResultColour) override {}
+    void setDetailsVisible(int, bool) override {}
+    void setPrintEnabled(bool) override {}
+    void setListTitle(std::string_view) override {}
+    void setList(const Lines& entries) override { lists.push_back(entries); }
+    short waitForChoice() override
+    {
+        const short choices[] = {kReportDirectories, kReportFiles, kReportOk};
+        return choices[std::min<std::size_t>(waits++, 2)];
+    }
+    long directories = -1, files = -1;
+    std::size_t waits = 0;
+    std::vector<Lines> lists;
+};
+
+const std::string kLong(255, 'L');  // the longest name a Linux file system takes
+
+TEST(HostileNames, EachEntryIsRecordedAndRemovedExactlyOrLeftOutAndCountedAndNothingElseIsTouched)
+{
+    World world;
+    const std::string c = world.drive('C');
+    // What is there before the installation, and must be there after the deletion.
+    for (const std::string& name :
+         {std::string("trailing space "), std::string("line\nfeed"), std::string("carriage\rreturn"),
+          std::string("back\\slash"), std::string("bad utf8 \xff\xfe"), kLong}) {
+        writeFile(c + "/OLD/" + name, "user data");
+    }
+    writeFile(c + "/OLD/dir with trailing space /kept.txt", "user data");
+    makeDirs(c + "/OLD/VANISH");
+    makeDirs(c + "/OLD/LINKED");
+    writeFile(world.tmp / "outside/victim.txt", "not on the drive");
+
+    // A directory removed, and one replaced by a link to a folder off the drive, while the snapshot reads C:.
+    HookedFileSystem& fs = HookedFileSystem::install(world);
+    fs.onRead = [&](std::string_view directory) {
+        if (directory.starts_with("C:\\OLD\\VANISH")) {
+            ::rmdir((c + "/OLD/VANISH").c_str());
+        } else if (directory.starts_with("C:\\OLD\\LINKED")) {
+            ::rmdir((c + "/OLD/LINKED").c_str());
+            ::symlink((world.tmp / "outside").c_str(), (c + "/OLD/LINKED").c_str());
+        }
+    };
+    world.prompts.type("Hostile");
+    world.prompts.type("C");
+    CreateBeforeFile(world.ctx());
+    fs.onRead = nullptr;
+    ASSERT_TRUE(pathExists(world.data("BEFORE.DAT")));
+    const std::string passedOverBefore = world.prompts.messageTexts().at(0);
+    EXPECT_EQ(passedOverBefore,
+              "3 file or directory names were passed over because a Windows path cannot express them (they hold a "
+              "backslash or a control character).");
+    const State userState = folderState(world.tmp.path());
+
+    // The installation, with names of every kind, in a new directory and in old ones.
+    for (const std::string& name : {std::string("new trailing "), std::string("new\nline"),
+                                    std::string("new bad \xe9\xff"), std::string(254, 'N') + "X"}) {
+        writeFile(c + "/OLD/" + name, "installed");
+    }
+    writeFile(c + "/NEW APP /BIN /tool ", "installed");
+    writeFile(c + "/NEW APP /\xff\xfe.dll", "installed");
+    writeFile(c + "/NEW APP /hidden\rname", "installed");  // cannot be listed, so it cannot be deleted
+    world.prompts = ScriptedPrompts();
+    CreateAfterFile(world.ctx());
+    ASSERT_FALSE(pathExists(world.data("BEFORE.DAT")));
+    const std::string after = readFile(world.data("AFTER1.DAT"));
+    for (const std::string& line : {std::string("\\NEW APP \\BIN \\"), std::string("\\NEW APP \\"),
+                                    std::string("\\OLD\\new trailing "), std::string("\\OLD\\new bad \xe9\xff"),
+                                    "\\OLD\\" + std::string(254, 'N') + "X", std::string("\\OLD\\LINKED")}) {
+        EXPECT_NE(after.find("\r\n" + line + "\r\n"), std::string::npos) << line;
+    }
+    EXPECT_EQ(after.find("new\nline"), std::string::npos);
+    ASSERT_TRUE(ReadAfterRecord(*world.fs, world.data("AFTER1.DAT")));
+
+    // The report lists every recorded entry as recorded.
+    NamedList list;
+    ListingReport report;
+    RecordingPrinter printer;
+    ShowReport(world.ctx(), list, report, printer);
+    EXPECT_EQ(report.directories, 2);
+    EXPECT_EQ(report.files, 4);
+    ASSERT_EQ(report.lists.size(), 2u);
+    EXPECT_EQ(report.lists[0], (Lines{"C:\\NEW APP \\BIN \\", "C:\\NEW APP \\"}));
+    EXPECT_EQ(std::count(report.lists[1].begin(), report.lists[1].end(), "C:\\OLD\\new bad \xe9\xff"), 1);
+
+    world.prompts = ScriptedPrompts();
+    world.prompts.answer(Answer::Yes);  // Delete Hostile? Are you sure?
+    world.prompts.answer(Answer::No);   // no question per file
+    NoRestoreOptions form4;
+    DeleteProgram(world.ctx(), list, form4);
+
+    // Left: the user's entries, the outside folder, and what no listing can name (with the directory holding
+    // it). Gone: the link that replaced a directory after the snapshot, which was recorded as a new entry.
+    State expected = userState;
+    expected.erase("/c/OLD/LINKED");
+    expected.erase("/data/BEFORE.DAT");
+    State state = folderState(world.tmp.path());
+    EXPECT_EQ(state.erase("/c/OLD/new\nline"), 1u);
+    EXPECT_EQ(state.erase("/c/NEW APP /hidden\rname"), 1u);
+    EXPECT_EQ(state.erase("/c/NEW APP "), 1u);
+    EXPECT_EQ(Differences(expected, state), "");
+    EXPECT_EQ(readFile(world.tmp / "outside/victim.txt"), "not on the drive");
+    EXPECT_FALSE(pathExists(world.data("AFTER1.DAT")));
+}
+
+}  // namespace
+}  // namespace morvane::test
