@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     char drive = 0;
     const Status header = reader.readHeader(programName, drive);
     if (!header) {
-        MORVANE_FUZZ_CHECK(IsDamagedBefore(header.error()));
+        MORVANE_FUZZ_CHECK(header.error().kind == ErrorKind::Damaged);
         MORVANE_FUZZ_CHECK(all.size() < 2 || !IsDriveLine(all[1]));
         return 0;
     }
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Status dirs = reader.readDirectories(drive, directories);
         consumed += directories.size();
         if (!dirs) {
-            MORVANE_FUZZ_CHECK(IsDamagedBefore(dirs.error()));
+            MORVANE_FUZZ_CHECK(dirs.error().kind == ErrorKind::Damaged);
             return 0;
         }
         // The list ends with the root line, which appears nowhere before it.
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Status fileLines = reader.readFiles(drive, files, next);
         consumed += files.size();
         if (!fileLines) {
-            MORVANE_FUZZ_CHECK(IsDamagedBefore(fileLines.error()));
+            MORVANE_FUZZ_CHECK(fileLines.error().kind == ErrorKind::Damaged);
             MORVANE_FUZZ_CHECK(consumed == all.size());  // damaged only when the file ran out
             return 0;
         }

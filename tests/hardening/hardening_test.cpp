@@ -240,6 +240,7 @@ constexpr long kStops = 120;
 TEST(CrashAtAnyMoment, ABeforeFileCutShortIsNeverTakenForAGoodOne)
 {
     World world;
+    world.fs->setScanThreads(1);  // only the calling thread is traced: no reading threads beside it
     BuildTree(world, 120, 12);
     WriteConfigs(world, ConfigCases());
     const State clean = folderState(world.tmp.path());
@@ -279,6 +280,7 @@ TEST(CrashAtAnyMoment, ABeforeFileCutShortIsNeverTakenForAGoodOne)
 TEST(CrashAtAnyMoment, AnAfterFileCutShortIsNeverTakenForAGoodOneAndBeforeGoesOnlyOnceItIsComplete)
 {
     World world;
+    world.fs->setScanThreads(1);  // only the calling thread is traced: no reading threads beside it
     BuildTree(world, 60, 4);
     WriteConfigs(world, ConfigCases());
     world.prompts.type("Crash Test");
@@ -333,6 +335,7 @@ TEST(CrashAtAnyMoment, AnAfterFileCutShortIsNeverTakenForAGoodOneAndBeforeGoesOn
 TEST(CrashAtAnyMoment, ASystemFileIsAlwaysItsOldOrNewContentAndAChangedOneHasItsCompleteSafetyCopy)
 {
     World world;
+    world.fs->setScanThreads(1);  // only the calling thread is traced: no reading threads beside it
     const auto cases = ConfigCases();
     WriteConfigs(world, cases);
     const State clean = folderState(world.tmp.path());
