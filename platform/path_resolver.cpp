@@ -188,7 +188,8 @@ Result<Fd> PathResolver::openFolder(std::string_view path, const DriveHandle& dr
     if (errno == ELOOP) {
         return throughLink(path);
     }
-    if ((errno != ENOENT || exact) && errno != ENOSYS) {
+    // A path too long for one call (deep trees pass PATH_MAX) is walked one component at a time like any other.
+    if ((errno != ENOENT || exact) && errno != ENOSYS && errno != ENAMETOOLONG) {
         return errorFromErrno(std::string(path), errno);
     }
     return walk(path, drive, components, count, flags, host, exact);

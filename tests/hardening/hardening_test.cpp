@@ -662,3 +662,98 @@ TEST(HostileNames, EachEntryIsRecordedAndRemovedExactlyOrLeftOutAndCountedAndNot
 
 }  // namespace
 }  // namespace morvane::test
+
+namespace morvane::test {
+namespace {
+
+// A chain of `levels` folders of one name below `parent`, made one mkdirat at a time: the whole path is too long
+// for any single call. Returns descriptors of `parent` and of every folder of the chain, the deepest last.
+std::vector<int> MakeChain(const std::string& parent, const std::string& name, int levels)
+{
+    std::vector<int> fds{::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    for (int level = 0; level < levels && fds.back() >= 0; ++level) {
+        ::mkdirat(fds.back(), name.c_str(), 0755);
+        fds.push_back(::openat(fds.back(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
+    return fds;
+}
+
+// Removes what MakeChain made, deepest first, with what is left in its deepest folder.
+void RemoveChain(std::vector<int>& fds, const std::string& name, const std::vector<const char*>& files)
+{
+    for (const char* file : files) {
+        ::unlinkat(fds.back(), file, 0);
+    }
+    for (std::size_t k = fds.size() - 1; k > 0; --k) {
+        ::close(fds[k]);
+        ::unlinkat(fds[k - 1], name.c_str(), AT_REMOVEDIR);
+    }
+    ::close(fds[0]);
+}
+
+void WriteAt(int folder, const char* name)
+{
+    const int fd = ::openat(folder, name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0) << name;
+    ASSERT_EQ(::write(fd, "x", 1), 1);
+    ::close(fd);
+}
+
+bool ExistsAt(int folder, const char* name)
+{
+    struct stat st {};
+    return ::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+TEST(HostileNames, ATreeDeeperThanAnyPathCanSpellIsRecordedAndItsInstallationRemoved)
+{
+    World world;
+    const std::string name = "level_directory_0123456789";
+    const int levels = 300;
+    makeDirs(world.drive('C') + "/DEEP");
+    std::vector<int> chain = MakeChain(world.drive('C') + "/DEEP", name, levels);
+    const int bottom = chain.back();
+    ASSERT_GE(bottom, 0);
+    WriteAt(bottom, "old.txt");
+
+    world.prompts.type("Deep");
+    world.prompts.type("C");
+    CreateBeforeFile(world.ctx());
+    std::string deepest = "\\DEEP\\";
+    for (int level = 0; level < levels; ++level) {
+        deepest += name + "\\";
+    }
+    ASSERT_GT(deepest.size(), 4096u);
+    EXPECT_TRUE(world.prompts.messageTexts().empty());
+    EXPECT_NE(readFile(world.data("BEFORE.DAT")).find("\r\n" + deepest + "old.txt\r\n"), std::string::npos);
+
+    // The installation: a new folder and a file added to the deepest old folder.
+    ASSERT_EQ(::mkdirat(bottom, "NEW", 0755), 0);
+    const int added = ::openat(bottom, "NEW", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    WriteAt(added, ".hidden.bin");
+    ::close(added);
+    WriteAt(bottom, "added.txt");
+    CreateAfterFile(world.ctx());
+    const std::string after = readFile(world.data("AFTER1.DAT"));
+    EXPECT_NE(after.find("\r\nC\r\n" + deepest + "NEW\\\r\n" + deepest + "added.txt\r\n*AUTOEXEC*\r\n"),
+              std::string::npos);
+
+    world.prompts = ScriptedPrompts();
+    world.prompts.answer(Answer::Yes);  // Delete Deep? Are you sure?
+    world.prompts.answer(Answer::No);   // no question per file
+    NamedList list;
+    NoRestoreOptions form4;
+    DeleteProgram(world.ctx(), list, form4);
+    EXPECT_EQ(world.prompts.messageTexts(),
+              (Lines{"Delete Deep? Are you sure?", "Confirm deletion of files in pre-existing directories?"}));
+    EXPECT_FALSE(ExistsAt(bottom, "NEW"));
+    EXPECT_FALSE(ExistsAt(bottom, "added.txt"));
+    EXPECT_TRUE(ExistsAt(bottom, "old.txt"));
+    EXPECT_FALSE(pathExists(world.data("AFTER1.DAT")));
+    RemoveChain(chain, name, {"old.txt", "NEW/.hidden.bin", "added.txt"});
+    ::rmdir((world.drive('C') + "/DEEP").c_str());
+    EXPECT_FALSE(pathExists(world.drive('C') + "/DEEP")) << "the test's tree could not be removed";
+}
+
+}  // namespace
+}  // namespace morvane::test
