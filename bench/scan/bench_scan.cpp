@@ -369,6 +369,12 @@ int main(int argc, char** argv)
         }
         return runChild(argv[2], argv[3], argv[4], argv[5]);
     }
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--root-fs") == 0) {
+            std::cout << "morvane_bench_scan: --root-fs is the BEFORE benchmark's; nothing to time here\n";
+            return 0;
+        }
+    }
     try {
         return benchmark(parse(argc, argv));
     } catch (const std::exception& e) {
