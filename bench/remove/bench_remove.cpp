@@ -38,6 +38,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/options.h"
 #include "bench/common/installation.h"
 #include "bench/common/measure.h"
 #include "bench/common/quiet_ui.h"
@@ -378,46 +379,7 @@ int RunRemoveChild(const std::string& root, const std::string& dataFolder)
 
 // ---- The benchmark ----------------------------------------------------------------------------------------
 
-struct Options {
-    std::size_t directories = 100000;
-    std::size_t files = 900000;
-    int runs = 5;
-    std::string work;
-    bool removeTree = false;
-};
-
-Options Parse(int argc, char** argv)
-{
-    Options o;
-    const char* tmp = std::getenv("TMPDIR");
-    o.work = std::string(tmp && *tmp ? tmp : "/tmp") + "/morvane-bench-after";
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc) {
-                throw std::runtime_error(a + " needs a value");
-            }
-            return argv[++i];
-        };
-        if (a == "--directories") {
-            o.directories = std::stoul(value());
-        } else if (a == "--files") {
-            o.files = std::stoul(value());
-        } else if (a == "--runs") {
-            o.runs = std::max(1, std::stoi(value()));
-        } else if (a == "--work") {
-            o.work = value();
-        } else if (a == "--remove-tree") {
-            o.removeTree = true;
-        } else {
-            throw std::runtime_error("unknown argument " + a +
-                                     " (use --directories N --files N --runs N --work FOLDER --remove-tree)");
-        }
-    }
-    return o;
-}
-
-int Run(const Options& o)
+int Run(const TreeOptions& o)
 {
     MakeDir(o.work);
     const std::string root = o.work + "/tree-" + std::to_string(o.directories) + "-" + std::to_string(o.files);
@@ -573,7 +535,7 @@ int main(int argc, char** argv)
                 return 0;
             }
         }
-        return morvane::bench::Run(morvane::bench::Parse(argc, argv));
+        return morvane::bench::Run(morvane::bench::ParseTreeOptions(argc, argv, 5));
     } catch (const std::exception& e) {
         std::cerr << "morvane_bench_remove: " << e.what() << '\n';
         return 2;
