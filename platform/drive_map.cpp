@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -130,12 +129,8 @@ Result<DriveMap> DriveMap::fromEnvironment()
     if (prefix && *prefix) {
         return fromPrefix(prefix);
     }
-    std::string home;
-    if (const char* h = std::getenv("HOME"); h && *h) {
-        home = h;
-    } else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) {
-        home = pw->pw_dir;
-    } else {
+    const std::string home = homeFolder();
+    if (home.empty()) {
         return errorWithReason("$HOME", ENOENT, "there is no home folder for the default Wine prefix");
     }
     return fromPrefix(joinHost(home, ".wine"));

@@ -2,12 +2,14 @@
 
 #include <fcntl.h>
 #include <linux/openat2.h>
+#include <pwd.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 #include <unordered_map>
 
@@ -29,6 +31,17 @@ Error throughLink(std::string_view path)
 }
 
 // Joins a host folder and a relative path without doubling the separator after "/".
+std::string homeFolder()
+{
+    if (const char* home = std::getenv("HOME"); home && *home) {
+        return home;
+    }
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) {
+        return pw->pw_dir;
+    }
+    return {};
+}
+
 std::string joinHost(std::string_view folder, std::string_view relative)
 {
     std::string out;

@@ -23,6 +23,9 @@ Error throughLink(std::string_view path);
 // Joins a host folder and a relative path without doubling the separator after "/".
 std::string joinHost(std::string_view folder, std::string_view relative);
 
+// The user's home folder: $HOME, else the password database's; empty when there is none.
+std::string homeFolder();
+
 // openat2 with RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH; falls back (returns -1 with ENOSYS) on kernels
 // without it, remembering that for the next calls.
 int openBeneath(int rootFd, const char* relative, int flags);

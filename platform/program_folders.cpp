@@ -1,4 +1,3 @@
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,12 +61,8 @@ Result<std::string> chooseDataFolder(const std::string& exeDir)
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') {
         base = xdg;
     } else {
-        std::string home;
-        if (const char* h = std::getenv("HOME"); h && *h) {
-            home = h;
-        } else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) {
-            home = pw->pw_dir;
-        } else {
+        const std::string home = homeFolder();
+        if (home.empty()) {
             return errorWithReason("$HOME", ENOENT, "there is no home folder for the per-user data folder");
         }
         base = joinHost(home, ".local/share");

@@ -74,38 +74,7 @@ public:
     int messages = 0;
 };
 
-// Drive C: is the tree; the data folder lies outside it.
-struct Machine {
-    Machine(const std::string& root, const std::string& dataFolder)
-    {
-        DriveMap drives;
-        drives.set('C', root);
-        fs = std::make_unique<FileSystem>(std::move(drives));
-        state.WinDir = fs->windowsDirectory();
-        state.DataFolder = dataFolder;
-    }
-    Context ctx() { return Context{state, *fs, prompts, panel, main, events}; }
-
-    State state;
-    std::unique_ptr<FileSystem> fs;
-    BenchPrompts prompts;
-    QuietPanel panel;
-    QuietMainWindow main;
-    QuietEvents events;
-};
-
-bool Exists(const std::string& path)
-{
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
-}
-
-void MakeDir(const std::string& path)
-{
-    if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
-        throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
-    }
-}
+using Machine = QuietMachine<BenchPrompts>;
 
 void CreateEmptyFile(const std::string& path)
 {

@@ -1,6 +1,7 @@
 #include "bench/common/measure.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +11,8 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 
 namespace morvane::bench {
@@ -58,6 +61,31 @@ std::string SelfExecutable()
         throw std::runtime_error(std::string("/proc/self/exe: ") + std::strerror(errno));
     }
     return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+long OwnPeakKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::atol(line.c_str() + 6);
+        }
+    }
+    return 0;
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+void MakeDir(const std::string& path)
+{
+    if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
+        throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
+    }
 }
 
 double Median(std::vector<double> values)

@@ -22,4 +22,13 @@ std::string SelfExecutable();
 
 double Median(std::vector<double> values);
 
+// The peak resident memory of this process's own address space, from /proc (VmHWM, in KiB). Unlike the
+// ru_maxrss a parent gets from wait4, it does not include what the child inherited from the parent at fork.
+long OwnPeakKiB();
+
+// lstat succeeds.
+bool Exists(const std::string& path);
+// Creates a folder unless it is there; any other failure throws std::runtime_error naming it.
+void MakeDir(const std::string& path);
+
 }  // namespace morvane::bench

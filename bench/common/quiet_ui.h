@@ -1,7 +1,10 @@
 #pragma once
 
 #include <map>
+#include <memory>
+#include <string>
 
+#include "core/context.h"
 #include "core/main_window.h"
 #include "core/panel.h"
 #include "platform/event_pump.h"
@@ -43,6 +46,27 @@ class QuietEvents : public EventPump {
 public:
     void processEvents() override { ++calls; }
     long calls = 0;
+};
+
+// Drive C: is the benchmark's tree and the data folder lies outside it; the commands talk to `UserPrompts`.
+template <typename UserPrompts>
+struct QuietMachine {
+    QuietMachine(const std::string& root, const std::string& dataFolder)
+    {
+        DriveMap drives;
+        drives.set('C', root);
+        fs = std::make_unique<FileSystem>(std::move(drives));
+        state.WinDir = fs->windowsDirectory();
+        state.DataFolder = dataFolder;
+    }
+    Context ctx() { return Context{state, *fs, prompts, panel, main, events}; }
+
+    State state;
+    std::unique_ptr<FileSystem> fs;
+    UserPrompts prompts;
+    QuietPanel panel;
+    QuietMainWindow main;
+    QuietEvents events;
 };
 
 }  // namespace morvane::bench

@@ -112,43 +112,12 @@ public:
     int shown = 0;
 };
 
-// Drive C: is the tree; the data folder lies outside it.
-struct Machine {
-    Machine(const std::string& root, const std::string& dataFolder)
-    {
-        DriveMap drives;
-        drives.set('C', root);
-        fs = std::make_unique<FileSystem>(std::move(drives));
-        state.WinDir = fs->windowsDirectory();
-        state.DataFolder = dataFolder;
-    }
-    Context ctx() { return Context{state, *fs, prompts, panel, main, events}; }
-
-    State state;
-    std::unique_ptr<FileSystem> fs;
-    BenchPrompts prompts;
-    QuietPanel panel;
-    QuietMainWindow main;
-    QuietEvents events;
-};
-
-bool Exists(const std::string& path)
-{
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
-}
+using Machine = QuietMachine<BenchPrompts>;
 
 bool IsDirectory(const std::string& path)
 {
     struct stat st {};
     return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-void MakeDir(const std::string& path)
-{
-    if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
-        throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
-    }
 }
 
 void CopyFile(const std::string& from, const std::string& to)
@@ -178,20 +147,6 @@ std::vector<std::string> ReadLines(const std::string& path)
 double Seconds(std::chrono::steady_clock::time_point since)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-// The peak resident memory of this process's own address space, from /proc (VmHWM, in KiB). Unlike the
-// ru_maxrss a parent gets from wait4, it does not include what the child inherited from the parent at fork.
-long OwnPeakKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::atol(line.c_str() + 6);
-        }
-    }
-    return 0;
 }
 
 // ---- What the tree holds ----------------------------------------------------------------------------------

@@ -64,18 +64,6 @@ public:
     bool readsTreesDirectly() const override { return false; }
 };
 
-long OwnPeakKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::atol(line.c_str() + 6);
-        }
-    }
-    return 0;
-}
-
 // The measured child: one command on drive C: = root with the data folder `data`. It writes its own peak
 // memory to data/peak-kib. Exit status 0 when the command succeeded.
 int runChild(const std::string& command, const std::string& root, const std::string& data, const std::string& threads)
