@@ -129,7 +129,8 @@ inline bool StoppedByUser(const Error& error)
 //     for i in 0 .. n-2:  for j in n-1 down to i+1:  if length[j] > length[i]: exchange i and j
 //
 // result[k] is the index (into `lengths`) of the entry that the sort leaves at position k. Entries of equal
-// length end up exactly where those two loops leave them; the work is about n log n rather than n * n / 2.
+// length end up exactly where those two loops leave them; the work follows the exchanges the loops make, not
+// the n * n / 2 comparisons.
 std::vector<std::size_t> ExchangeSortPermutation(const std::vector<std::uint32_t>& lengths);
 
 // Sorts entries first..last (inclusive) of a list longest first, in exactly the exchange sort's order.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <numeric>
 #include <random>
 #include <string>
 #include <thread>
@@ -316,6 +317,41 @@ TEST(ExchangeSortPermutation, SaysWhereEachEntryEnds)
     EXPECT_EQ(ExchangeSortPermutation({4}), std::vector<std::size_t>{0});
     EXPECT_EQ(ExchangeSortPermutation({2, 2}), (std::vector<std::size_t>{0, 1}));
     EXPECT_EQ(ExchangeSortPermutation({2, 5}), (std::vector<std::size_t>{1, 0}));
+}
+
+// The two loops on the lengths alone: where each entry ends.
+std::vector<std::size_t> literalPermutation(std::vector<std::uint32_t> lengths)
+{
+    std::vector<std::size_t> order(lengths.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    for (std::size_t i = 0; i + 1 < lengths.size(); ++i) {
+        for (std::size_t j = lengths.size() - 1; j > i; --j) {
+            if (lengths[j] > lengths[i]) {
+                std::swap(lengths[i], lengths[j]);
+                std::swap(order[i], order[j]);
+            }
+        }
+    }
+    return order;
+}
+
+TEST(ExchangeSortPermutation, GivesTheTwoLoopsOrderOnLongListsAndVeryLongPaths)
+{
+    // Lists long enough that exchanges reach across many runs of 64 and 4096 positions, mostly ascending as a
+    // breadth-first list is; lengths just below 32768, and beyond it, which a very deep tree's paths reach.
+    struct Case {
+        std::size_t n;
+        std::uint32_t base;
+        unsigned spread;
+    };
+    std::mt19937 rng(20261208);
+    for (const Case& c : {Case{9000, 1, 40}, Case{5000, 32740, 16}, Case{4097, 70000, 3}}) {
+        std::vector<std::uint32_t> lengths(c.n);
+        for (std::size_t k = 0; k < c.n; ++k) {
+            lengths[k] = c.base + static_cast<std::uint32_t>(k * 12 / c.n) + rng() % c.spread;
+        }
+        EXPECT_EQ(ExchangeSortPermutation(lengths), literalPermutation(lengths)) << "n " << c.n << " from " << c.base;
+    }
 }
 
 TEST(SortDirListByLength, EqualLengthsMoveOnlyWhenAStrictlyLongerEntryIsFound)
