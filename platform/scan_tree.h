@@ -77,6 +77,7 @@ struct ScanNode {
     const char* files = nullptr;     // its file names in listing order, each followed by a NUL ...
     const char* filesEnd = nullptr;  // ... up to here
     State state = State::Read;
+    std::uint32_t fileCount = 0;   // the names from files to filesEnd
     const Error* error = nullptr;  // why it could not be read (Failed): the code and the system's reason
 };
 

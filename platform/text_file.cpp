@@ -149,6 +149,17 @@ public:
         m_buffer.append("\r\n", 2);
     }
 
+    void writeLine(std::string_view first, std::string_view second) override
+    {
+        if (m_buffer.size() + first.size() + second.size() + 2 > kTextBufferSize) {
+            LineWriter::writeLine(first, second);  // through a flush, as any long line
+            return;
+        }
+        if (!m_error && m_fd >= 0) {
+            m_buffer.append(first).append(second).append("\r\n", 2);
+        }
+    }
+
     Status finish() override
     {
         if (m_fd < 0) {

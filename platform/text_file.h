@@ -24,6 +24,14 @@ class LineWriter {
 public:
     virtual ~LineWriter() = default;  // closes without flushing to disk when finish() was not called
     virtual void writeLine(std::string_view line) = 0;
+    // One line made of two parts, such as a directory and a file name in it.
+    virtual void writeLine(std::string_view first, std::string_view second)
+    {
+        std::string line;
+        line.reserve(first.size() + second.size());
+        line.append(first).append(second);
+        writeLine(line);
+    }
     // Flushes the buffer, syncs the file to disk (fsync) and closes it. Ok only when every line was written.
     virtual Status finish() = 0;
 };

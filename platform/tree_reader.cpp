@@ -200,6 +200,7 @@ private:
             at += span.size + 1;
         }
         node.filesEnd = at;
+        node.fileCount = static_cast<std::uint32_t>(entries.files.size());
         worker.names.commit(bytes);
         m_directoriesRead.fetch_add(1, std::memory_order_relaxed);
         m_filesRead.fetch_add(entries.files.size(), std::memory_order_relaxed);

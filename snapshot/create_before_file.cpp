@@ -242,16 +242,20 @@ bool BeforeFileRun::recordDrive(char letter)
     }
 
     panel.progress(7, "Saving file names to disk.");
-    std::string line;
+    constexpr std::size_t kRangesAhead = 16;
+    constexpr std::size_t kNamesAhead = 4;
     for (std::size_t k = 1; k <= count; ++k) {
+        if (k + kRangesAhead <= count) {
+            files.prefetch(static_cast<long>(order[k + kRangesAhead - 1] + 1), false);
+        }
+        if (k + kNamesAhead <= count) {
+            files.prefetch(static_cast<long>(order[k + kNamesAhead - 1] + 1), true);
+        }
         const std::string& directory = state.DirList[k];
         for (std::string_view name : files.of(static_cast<long>(order[k - 1] + 1))) {
-            if (IsRecordFileName(name)) {
-                continue;
+            if (!IsRecordFileName(name)) {
+                m_out->writeLine(directory, name);
             }
-            line.assign(directory);
-            line.append(name);
-            m_out->writeLine(line);
         }
     }
     return true;

@@ -229,6 +229,19 @@ DirectoryFiles::Names DirectoryFiles::of(long entry) const
     return Names(range.begin, range.end);
 }
 
+void DirectoryFiles::prefetch(long entry, bool names) const
+{
+    if (entry < m_first || static_cast<std::size_t>(entry - m_first) >= directories()) {
+        return;
+    }
+    const Range* range = &m_ranges[static_cast<std::size_t>(entry - m_first)];
+    if (!names) {
+        __builtin_prefetch(range);
+    } else if (range->begin != nullptr) {
+        __builtin_prefetch(range->begin);
+    }
+}
+
 bool DirectoryFiles::vanished(long entry) const
 {
     if (entry < m_first || static_cast<std::size_t>(entry - m_first) >= directories()) {
@@ -330,7 +343,7 @@ Status readWholeTree(const Context& ctx, std::size_t rootPosition, ScanCounts* c
         if (files) {
             files->addStored(node.files, node.filesEnd);
         }
-        filesRead += std::count(node.files, node.filesEnd, '\0');
+        filesRead += node.fileCount;
         for (std::uint32_t c = 0; c < node.childCount; ++c) {
             appendEntry(state, subdirectoryEntry(state.DirList[position], node.children[c].name));
             order.push_back(&node.children[c]);

@@ -35,11 +35,13 @@ public:
             using reference = std::string_view;
 
             iterator() = default;
-            explicit iterator(const char* at) : m_at(at) {}
-            std::string_view operator*() const { return std::string_view(m_at); }
+            // Each name's length is measured once, when the iterator comes to it.
+            iterator(const char* at, const char* end) : m_at(at), m_size(at == end ? 0 : length(at)), m_end(end) {}
+            std::string_view operator*() const { return std::string_view(m_at, m_size); }
             iterator& operator++()
             {
-                m_at += std::char_traits<char>::length(m_at) + 1;
+                m_at += m_size + 1;
+                m_size = m_at == m_end ? 0 : length(m_at);
                 return *this;
             }
             iterator operator++(int)
@@ -48,14 +50,17 @@ public:
                 ++*this;
                 return old;
             }
-            bool operator==(const iterator&) const = default;
+            bool operator==(const iterator& other) const { return m_at == other.m_at; }
 
         private:
+            static std::size_t length(const char* name) { return std::char_traits<char>::length(name); }
             const char* m_at = nullptr;
+            std::size_t m_size = 0;
+            const char* m_end = nullptr;
         };
         Names(const char* begin, const char* end) : m_begin(begin), m_end(end) {}
-        iterator begin() const { return iterator(m_begin); }
-        iterator end() const { return iterator(m_end); }
+        iterator begin() const { return iterator(m_begin, m_end); }
+        iterator end() const { return iterator(m_end, m_end); }
         bool empty() const { return m_begin == m_end; }
 
     private:
@@ -66,6 +71,9 @@ public:
     // The files of the directory stored at `entry` of DirList when the scan read it, in listing order. Empty for
     // an entry the scan did not read.
     Names of(long entry) const;
+    // Asks the processor to start loading what of(entry) will read: the names lie scattered over memory in the
+    // order the threads read them, and a list written in another order would otherwise wait on each.
+    void prefetch(long entry, bool names) const;
 
     // True when the directory stored at `entry` was gone, or no longer a directory of the drive, when the scan
     // came to read it (see ReadDirectoryTree): it stands in the list as an empty directory.

@@ -139,15 +139,19 @@ TEST(PlatformTextWrite, WritesCrLfAfterEveryLine)
     for (const std::string& line : {std::string("\\DIR\\"), std::string(), std::string("\xc3\xa9"), longLine}) {
         (*writer)->writeLine(line);
     }
+    // Lines in two parts, one of them too long for the buffer.
+    (*writer)->writeLine("\\DIR\\", "FILE.TXT");
+    (*writer)->writeLine(longLine, "!");
     ASSERT_TRUE((*writer)->finish().ok());
     // Written in place under the name found on disk, the old bytes gone.
-    EXPECT_EQ(readFile(w.at("before.dat")), "\\DIR\\\r\n\r\n\xc3\xa9\r\n" + longLine + "\r\n");
+    EXPECT_EQ(readFile(w.at("before.dat")),
+              "\\DIR\\\r\n\r\n\xc3\xa9\r\n" + longLine + "\r\n\\DIR\\FILE.TXT\r\n" + longLine + "!\r\n");
     EXPECT_FALSE(pathExists(w.at("BEFORE.DAT")));
 
     auto exclusive = w.fs->createForWriting("C:\\Before.Dat", FileSystem::CreateMode::Exclusive);
     ASSERT_FALSE(exclusive.ok());
     EXPECT_EQ(exclusive.error().code, EEXIST);
-    EXPECT_EQ(readFile(w.at("before.dat")).size(), 7 + 2 + 4 + longLine.size() + 2);
+    EXPECT_EQ(readFile(w.at("before.dat")).size(), 7 + 2 + 4 + longLine.size() + 2 + 15 + longLine.size() + 3);
 
     auto fresh = w.fs->createForWriting("C:\\ASDZXC.ZXC", FileSystem::CreateMode::Exclusive);
     ASSERT_TRUE(fresh.ok());
