@@ -5,7 +5,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "records/before_file_reader.h"
@@ -13,6 +12,7 @@
 #include "records/line_store.h"
 #include "changes/new_directories.h"
 #include "changes/old_file_index.h"
+#include "changes/string_index.h"
 #include "core/helpers.h"
 #include "snapshot/directory_tree.h"
 #include "records/record_format.h"
@@ -300,10 +300,10 @@ void AfterFileCreation::findNewFiles(char letter, const LineStore& oldDirectorie
                                      const std::vector<std::string>& current, const DirectoryFiles& currentFiles)
 {
     // Where each directory of the drive as it is now stands in the walk, to find the names read there.
-    std::unordered_map<std::string_view, long> walked;
-    walked.reserve(current.size());
+    const auto entryText = [&current](std::uint32_t entry) { return std::string_view(current[entry]); };
+    StringIndex walked(current.size(), entryText);
     for (std::size_t entry = 1; entry < current.size(); ++entry) {
-        walked.emplace(current[entry], static_cast<long>(entry));
+        walked.put(static_cast<std::uint32_t>(entry));
     }
 
     Panel& panel = m_ctx.panel;
@@ -319,8 +319,8 @@ void AfterFileCreation::findNewFiles(char letter, const LineStore& oldDirectorie
         index.enterDirectory(directory);
 
         DirectoryFiles::Names names(nullptr, nullptr);
-        if (const auto found = walked.find(directory); found != walked.end()) {
-            names = currentFiles.of(found->second);
+        if (const std::uint32_t found = walked.find(directory); found != walked.kAbsent) {
+            names = currentFiles.of(found);
         } else {
             // Not on the drive under this exact path (removed, or renamed in letter case only): list it the
             // ordinary way, which says whether it is still there and can be read.

@@ -31,21 +31,25 @@ std::string_view TrimTrailingSpaces(std::string_view text)
 
 }  // namespace
 
+std::string_view OldFileIndex::RunKey::operator()(std::uint32_t run) const
+{
+    return DirectoryPart(index->m_files[index->m_runs[run].begin]);
+}
+
 OldFileIndex::OldFileIndex(const LineStore& files) : m_files(files)
 {
+    static_assert(kNone == StringIndex<RunKey>::kAbsent);
     std::string_view previous;
-    bool havePrevious = false;
-    std::vector<Run>* current = nullptr;
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::string_view key = DirectoryPart(files[i]);
-        if (havePrevious && key == previous) {
-            current->back().end = i + 1;
+        if (!m_runs.empty() && key == previous) {
+            m_runs.back().end = i + 1;
             continue;
         }
-        current = &m_runs[key];
-        current->push_back(Run{i, i + 1});
+        const auto run = static_cast<std::uint32_t>(m_runs.size());
+        m_runs.push_back(Run{i, i + 1, kNone});
+        m_runs.back().previous = m_lastRun.put(run);
         previous = key;
-        havePrevious = true;
     }
 }
 
@@ -57,9 +61,14 @@ void OldFileIndex::enterDirectory(std::string_view directory)
     }
     m_first = false;
     m_nameOffset = directory.size();
-    m_setBuilt = false;
-    m_names.clear();
+    if (m_setBuilt) {
+        // A fresh set: clearing one keeps its buckets, and clearing those again for every directory that follows
+        // a large one would cost as much as that directory each time.
+        std::unordered_set<std::string_view>().swap(m_names);
+        m_setBuilt = false;
+    }
     locate(directory, from);
+    m_next = m_begin;
 }
 
 void OldFileIndex::locate(std::string_view directory, std::size_t from)
@@ -82,19 +91,18 @@ void OldFileIndex::locate(std::string_view directory, std::size_t from)
         m_end = end;
         return;
     }
-    // For a line ending in "\", lying directly in it means having it as directory part.
-    const auto found = m_runs.find(directory);
-    if (found == m_runs.end()) {
+    // For a line ending in "\", lying directly in it means having it as directory part: the first of its runs
+    // that ends after `from`.
+    const Run* found = nullptr;
+    for (std::uint32_t run = m_lastRun.find(directory); run != kNone && m_runs[run].end > from;
+         run = m_runs[run].previous) {
+        found = &m_runs[run];
+    }
+    if (found == nullptr) {
         return;
     }
-    const std::vector<Run>& runs = found->second;
-    const auto run = std::upper_bound(runs.begin(), runs.end(), from,
-                                      [](std::size_t position, const Run& r) { return position < r.end; });
-    if (run == runs.end()) {
-        return;
-    }
-    m_begin = std::max(run->begin, from);
-    m_end = run->end;
+    m_begin = std::max(found->begin, from);
+    m_end = found->end;
 }
 
 void OldFileIndex::buildNameSet() const
@@ -111,9 +119,14 @@ void OldFileIndex::buildNameSet() const
 bool OldFileIndex::isOld(std::string_view name) const
 {
     if (m_end - m_begin <= kLinearRun) {
-        for (std::size_t i = m_begin; i < m_end; ++i) {
+        // The directory is usually listed in the order it was recorded in, so the search starts after the last
+        // name found and goes round.
+        const std::size_t count = m_end - m_begin;
+        std::size_t i = m_next;
+        for (std::size_t k = 0; k < count; ++k, i = i + 1 == m_end ? m_begin : i + 1) {
             const std::string_view recorded = m_files[i].substr(m_nameOffset);
             if (recorded == name || TrimTrailingSpaces(recorded) == name) {
+                m_next = i + 1 == m_end ? m_begin : i + 1;
                 return true;
             }
         }

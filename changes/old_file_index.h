@@ -1,11 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "changes/string_index.h"
 #include "records/line_store.h"
 
 namespace morvane {
@@ -36,24 +37,34 @@ public:
     std::size_t runBegin() const { return m_begin; }
     std::size_t runEnd() const { return m_end; }
 
+    OldFileIndex(const OldFileIndex&) = delete;
+    OldFileIndex& operator=(const OldFileIndex&) = delete;
+
 private:
+    // A maximal run of lines with the same directory part (up to and including the last "\\"), and the run
+    // before it in the list with that same part (kNone when none).
     struct Run {
         std::size_t begin;
         std::size_t end;
+        std::uint32_t previous;
+    };
+    static constexpr std::uint32_t kNone = UINT32_MAX;
+    struct RunKey {
+        const OldFileIndex* index;
+        std::string_view operator()(std::uint32_t run) const;
     };
 
     void locate(std::string_view directory, std::size_t from);
     void buildNameSet() const;
 
     const LineStore& m_files;
-    // Maximal runs of lines with the same directory part (up to and including the last "\"), in list order.
-    std::unordered_map<std::string_view, std::vector<Run>> m_runs;
-
+    std::vector<Run> m_runs;  // in list order
+    StringIndex<RunKey> m_lastRun{0, RunKey{this}};  // directory part -> its last run
     bool m_first = true;
     std::size_t m_begin = 0;
     std::size_t m_end = 0;
     std::size_t m_nameOffset = 0;  // length of the current directory line
-
+    mutable std::size_t m_next = 0;  // where isOld's search of a short run starts
     mutable bool m_setBuilt = false;
     mutable std::unordered_set<std::string_view> m_names;
 };

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <random>
 
 #include "platform/fd_text_file.h"
 #include "tests/platform/platform_support.h"
@@ -72,6 +73,42 @@ TEST(PlatformTextRead, SplitsAtCrLfLfAndLoneCr)
         ASSERT_TRUE(lines.ok()) << lines.error().describe();
         EXPECT_EQ(*lines, c.lines) << testing::PrintToString(c.bytes);
     }
+}
+
+TEST(PlatformTextRead, SplitsRandomBytesAsALineByLineReadingWould)
+{
+    // Bytes one bit away from CR and LF, bytes with the high bit set and NULs around the line endings, in
+    // lines of every length up to a few words, so each line ending falls at every position of a word.
+    const std::string alphabet("ab\r\n\x8d\x8a\x0c\x0b\xff\0", 10);
+    std::mt19937 random(20261208);
+    std::string bytes;
+    for (int i = 0; i < 20000; ++i) {
+        bytes += alphabet[random() % alphabet.size()];
+    }
+    Lines expected;
+    std::string line;
+    bool pending = false;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' || bytes[i] == '\n') {
+            expected.push_back(line);
+            line.clear();
+            pending = false;
+            if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+                ++i;
+            }
+        } else {
+            line += bytes[i];
+            pending = true;
+        }
+    }
+    if (pending) {
+        expected.push_back(line);
+    }
+    PlatformWorld w;
+    writeFile(w.at("random.txt"), bytes);
+    auto lines = w.fs->readLines("C:\\random.txt");
+    ASSERT_TRUE(lines.ok());
+    EXPECT_TRUE(*lines == expected);
 }
 
 TEST(PlatformTextRead, LineEndingsAcrossTheBufferBoundary)
