@@ -58,12 +58,12 @@ private:
     void buildNameSet() const;
 
     const LineStore& m_files;
-    std::vector<Run> m_runs;  // in list order
+    std::vector<Run> m_runs;                         // in list order
     StringIndex<RunKey> m_lastRun{0, RunKey{this}};  // directory part -> its last run
     bool m_first = true;
     std::size_t m_begin = 0;
     std::size_t m_end = 0;
-    std::size_t m_nameOffset = 0;  // length of the current directory line
+    std::size_t m_nameOffset = 0;    // length of the current directory line
     mutable std::size_t m_next = 0;  // where isOld's search of a short run starts
     mutable bool m_setBuilt = false;
     mutable std::unordered_set<std::string_view> m_names;

@@ -365,7 +365,7 @@ int benchmark(const Options& o)
 
     // The sort alone, on the tree's own breadth-first lengths and on a planned tree ten times its size.
     const std::vector<std::uint32_t> lengths = breadthFirstLengths(layout);
-    std::printf("Exchange sort by length (n log n): %zu directories %.3f s", lengths.size(), timeSort(lengths));
+    std::printf("Exchange sort by length on its own: %zu directories %.3f s", lengths.size(), timeSort(lengths));
     TreeSpec big = o.spec;
     big.directories *= 10;
     big.files = 0;
