@@ -338,9 +338,20 @@ int benchmark(const Options& o)
     std::printf("  ratio BEFORE / find: %.2f   target <= 0.75   %s\n", beforeRatio, beforeMet ? "met" : "MISSED");
     std::printf("  ratio AFTER / find:  %.2f   target <= 1.0%s   %s\n", afterRatio, o.cold ? " (warm)" : "",
                 o.cold ? "not a target cold" : (afterMet ? "met" : "MISSED"));
-    const bool memoryMet = beforeMiB <= 64 && afterMiB <= 256;
-    std::printf("  peak memory (VmHWM): BEFORE %.1f MiB (target <= 64), AFTER %.1f MiB (target <= 256)   %s\n",
-                beforeMiB, afterMiB, memoryMet ? "met" : "MISSED");
+    // The memory targets are set for the tree of 100,000 directories and 900,000 files; memory grows with the
+    // tree, so on another tree the figures are only reported.
+    const TreeSpec standard;
+    const bool standardTree = o.spec.directories == standard.directories && o.spec.files == standard.files;
+    const bool memoryMet = !standardTree || (beforeMiB <= 64 && afterMiB <= 256);
+    if (standardTree) {
+        std::printf("  peak memory (VmHWM): BEFORE %.1f MiB (target <= 64), AFTER %.1f MiB (target <= 256)   %s\n",
+                    beforeMiB, afterMiB, memoryMet ? "met" : "MISSED");
+    } else {
+        std::printf(
+            "  peak memory (VmHWM): BEFORE %.1f MiB, AFTER %.1f MiB (the targets are for 100,000 directories "
+            "and 900,000 files)\n",
+            beforeMiB, afterMiB);
+    }
     return beforeMet && afterMet && memoryMet ? 0 : 1;
 }
 
