@@ -246,10 +246,10 @@ bool BeforeFileRun::recordDrive(char letter)
     constexpr std::size_t kNamesAhead = 4;
     for (std::size_t k = 1; k <= count; ++k) {
         if (k + kRangesAhead <= count) {
-            files.prefetch(static_cast<long>(order[k + kRangesAhead - 1] + 1), false);
+            files.prefetchPlace(static_cast<long>(order[k + kRangesAhead - 1] + 1));
         }
         if (k + kNamesAhead <= count) {
-            files.prefetch(static_cast<long>(order[k + kNamesAhead - 1] + 1), true);
+            files.prefetchNames(static_cast<long>(order[k + kNamesAhead - 1] + 1));
         }
         const std::string& directory = state.DirList[k];
         for (std::string_view name : files.of(static_cast<long>(order[k - 1] + 1))) {

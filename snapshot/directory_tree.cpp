@@ -229,16 +229,19 @@ DirectoryFiles::Names DirectoryFiles::of(long entry) const
     return Names(range.begin, range.end);
 }
 
-void DirectoryFiles::prefetch(long entry, bool names) const
+void DirectoryFiles::prefetchPlace(long entry) const
 {
-    if (entry < m_first || static_cast<std::size_t>(entry - m_first) >= directories()) {
-        return;
+    if (entry >= m_first && static_cast<std::size_t>(entry - m_first) < directories()) {
+        __builtin_prefetch(&m_ranges[static_cast<std::size_t>(entry - m_first)]);
     }
-    const Range* range = &m_ranges[static_cast<std::size_t>(entry - m_first)];
-    if (!names) {
-        __builtin_prefetch(range);
-    } else if (range->begin != nullptr) {
-        __builtin_prefetch(range->begin);
+}
+
+void DirectoryFiles::prefetchNames(long entry) const
+{
+    if (entry >= m_first && static_cast<std::size_t>(entry - m_first) < directories()) {
+        if (const char* names = m_ranges[static_cast<std::size_t>(entry - m_first)].begin; names != nullptr) {
+            __builtin_prefetch(names);
+        }
     }
 }
 

@@ -71,9 +71,11 @@ public:
     // The files of the directory stored at `entry` of DirList when the scan read it, in listing order. Empty for
     // an entry the scan did not read.
     Names of(long entry) const;
-    // Asks the processor to start loading what of(entry) will read: the names lie scattered over memory in the
-    // order the threads read them, and a list written in another order would otherwise wait on each.
-    void prefetch(long entry, bool names) const;
+    // Ask the processor to start loading what of(entry) will read: the names lie scattered over memory in the
+    // order the threads read them, and a list written in another order would otherwise wait on each. The
+    // directory's place in the index first, its names once that has arrived.
+    void prefetchPlace(long entry) const;
+    void prefetchNames(long entry) const;
 
     // True when the directory stored at `entry` was gone, or no longer a directory of the drive, when the scan
     // came to read it (see ReadDirectoryTree): it stands in the list as an empty directory.
