@@ -148,15 +148,6 @@ void makeParents(const std::string& path)
     }
 }
 
-std::string temporaryFolder(const std::string& under)
-{
-    std::string pattern = under + "/morvane-bench-data-XXXXXX";
-    if (!mkdtemp(pattern.data())) {
-        throw std::runtime_error("cannot create a folder in " + under + ": " + std::strerror(errno));
-    }
-    return pattern + "/";
-}
-
 // ---- The sort on its own ------------------------------------------------------------------------------------------
 
 // The lengths of "\A\B\" paths of a planned tree in breadth-first order, as a scan lists them.
@@ -208,34 +199,12 @@ double timeLiteralSort(std::vector<std::uint32_t> lengths)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-std::string runsText(const std::vector<double>& runs)
-{
-    std::string out;
-    char buffer[32];
-    for (double r : runs) {
-        std::snprintf(buffer, sizeof buffer, "%s%.3f", out.empty() ? "" : " ", r);
-        out += buffer;
-    }
-    return out;
-}
-
-std::size_t countLines(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::size_t lines = 0;
-    std::string line;
-    while (std::getline(file, line)) {
-        ++lines;
-    }
-    return lines;
-}
-
 // Create BEFORE file of / as C: against find / -xdev, each run a fresh process, warm cache, alternating.
 int benchmarkRootFileSystem(const Options& o)
 {
     struct stat st {};
     const std::string dataParent = !o.data.empty() ? o.data : (stat("/dev/shm", &st) == 0 ? "/dev/shm" : "/tmp");
-    const std::string data = temporaryFolder(dataParent);
+    const std::string data = TemporaryFolder(dataParent);
     const std::string self = SelfExecutable();
     const std::vector<std::string> find{"find", "/", "-xdev", "-printf", "%p\\n"};
     const std::vector<std::string> before{self, "--child-before", "/", data};
@@ -247,14 +216,14 @@ int benchmarkRootFileSystem(const Options& o)
     if (RunChild(find, findList).exitCode != 0) {
         std::printf("  note: find reported errors (folders it may not read)\n");
     }
-    const std::size_t findLines = countLines(findList);
+    const std::size_t findLines = CountLines(findList);
     std::remove(findList.c_str());
     if (RunChild(before).exitCode != 0) {
         std::fprintf(stderr, "BEFORE creation of / failed (see the message above; run as root)\n");
         RunChild({"rm", "-rf", data});
         return 1;
     }
-    std::printf("  find / -xdev: %zu names; BEFORE.DAT: %zu lines\n", findLines, countLines(data + "BEFORE.DAT"));
+    std::printf("  find / -xdev: %zu names; BEFORE.DAT: %zu lines\n", findLines, CountLines(data + "BEFORE.DAT"));
     std::fflush(stdout);
 
     std::vector<double> findRuns, beforeRuns;
@@ -275,9 +244,9 @@ int benchmarkRootFileSystem(const Options& o)
     const double beforeMedian = Median(beforeRuns);
     std::printf("Runs: %d each, warm cache, alternating\n", o.runs);
     std::printf("  find / -xdev -printf '%%p\\n' >/dev/null   median %.3f s   (%s)\n", findMedian,
-                runsText(findRuns).c_str());
+                RunsText(findRuns).c_str());
     std::printf("  Create BEFORE file of / (engine)       median %.3f s   (%s)\n", beforeMedian,
-                runsText(beforeRuns).c_str());
+                RunsText(beforeRuns).c_str());
     std::printf("  ratio BEFORE / find: %.2f\n", beforeMedian / findMedian);
     std::printf("  peak memory of BEFORE creation: %.1f MiB\n", static_cast<double>(peakKiB) / 1024);
     RunChild({"rm", "-rf", data});
@@ -309,7 +278,7 @@ int benchmark(const Options& o)
     // not the disk's flush; --data chooses another folder.
     struct stat st {};
     const std::string dataParent = !o.data.empty() ? o.data : (stat("/dev/shm", &st) == 0 ? "/dev/shm" : "/tmp");
-    const std::string data = temporaryFolder(dataParent);
+    const std::string data = TemporaryFolder(dataParent);
     const std::string self = SelfExecutable();
     const std::vector<std::string> find{"find", o.tree, "-printf", "%p\\n"};
     const std::vector<std::string> before{self, "--child-before", o.tree, data};
@@ -356,9 +325,9 @@ int benchmark(const Options& o)
     const double peakMiB = static_cast<double>(peakKiB) / 1024;
     std::printf("Runs: %d each, warm cache, alternating\n", o.runs);
     std::printf("  find ROOT -printf '%%p\\n' >/dev/null   median %.3f s   (%s)\n", findMedian,
-                runsText(findRuns).c_str());
+                RunsText(findRuns).c_str());
     std::printf("  Create BEFORE file (engine)          median %.3f s   (%s)\n", beforeMedian,
-                runsText(beforeRuns).c_str());
+                RunsText(beforeRuns).c_str());
     std::printf("  ratio BEFORE / find: %.2f   target <= 1.5   %s\n", ratio, ratio <= 1.5 ? "met" : "MISSED");
     std::printf("  peak memory of BEFORE creation: %.1f MiB   target < 256 MiB   %s\n", peakMiB,
                 peakMiB < 256 ? "met" : "MISSED");

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <cstdlib>
 #include <fstream>
@@ -96,6 +97,37 @@ double Median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     const std::size_t mid = values.size() / 2;
     return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+std::string RunsText(const std::vector<double>& runs)
+{
+    std::string out;
+    char buffer[32];
+    for (double r : runs) {
+        std::snprintf(buffer, sizeof buffer, "%s%.3f", out.empty() ? "" : " ", r);
+        out += buffer;
+    }
+    return out;
+}
+
+std::string TemporaryFolder(const std::string& under)
+{
+    std::string pattern = under + "/morvane-bench-data-XXXXXX";
+    if (!mkdtemp(pattern.data())) {
+        throw std::runtime_error("cannot create a folder in " + under + ": " + std::strerror(errno));
+    }
+    return pattern + "/";
+}
+
+std::size_t CountLines(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::size_t lines = 0;
+    std::string line;
+    while (std::getline(file, line)) {
+        ++lines;
+    }
+    return lines;
 }
 
 }  // namespace morvane::bench

@@ -2,6 +2,7 @@
 
 // Timing and memory measurement for the benchmark programs.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,13 @@ ChildRun RunChild(const std::vector<std::string>& argv, const std::string& stdou
 std::string SelfExecutable();
 
 double Median(std::vector<double> values);
+// The runs' seconds, "0.812 0.803 ...", three decimals each.
+std::string RunsText(const std::vector<double>& runs);
+
+// A new folder "morvane-bench-data-XXXXXX" below `under`, its path ending in "/"; throws std::runtime_error.
+std::string TemporaryFolder(const std::string& under);
+// The number of lines of a file (0 when it cannot be read).
+std::size_t CountLines(const std::string& path);
 
 // The peak resident memory of this process's own address space, from /proc (VmHWM, in KiB). Unlike the
 // ru_maxrss a parent gets from wait4, it does not include what the child inherited from the parent at fork.

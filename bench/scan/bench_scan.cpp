@@ -144,15 +144,6 @@ Options parse(int argc, char** argv)
     return o;
 }
 
-std::string temporaryFolder(const std::string& under)
-{
-    std::string pattern = under + "/morvane-bench-scan-XXXXXX";
-    if (!mkdtemp(pattern.data())) {
-        throw std::runtime_error("cannot create a folder in " + under + ": " + std::strerror(errno));
-    }
-    return pattern + "/";
-}
-
 void copyFile(const std::string& from, const std::string& to)
 {
     std::ifstream in(from, std::ios::binary);
@@ -161,17 +152,6 @@ void copyFile(const std::string& from, const std::string& to)
     if (!in || !out) {
         throw std::runtime_error("cannot copy " + from + " to " + to);
     }
-}
-
-std::size_t countLines(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::size_t lines = 0;
-    std::string line;
-    while (std::getline(file, line)) {
-        ++lines;
-    }
-    return lines;
 }
 
 // Empties the caches, so that the next run reads the tree from the disk. False (with the reason) without root.
@@ -198,17 +178,6 @@ std::string loadAverage()
     std::string a, b, c;
     in >> a >> b >> c;
     return a + " " + b + " " + c;
-}
-
-std::string runsText(const std::vector<double>& runs)
-{
-    std::string out;
-    char buffer[32];
-    for (double r : runs) {
-        std::snprintf(buffer, sizeof buffer, "%s%.3f", out.empty() ? "" : " ", r);
-        out += buffer;
-    }
-    return out;
 }
 
 struct Timed {
@@ -257,8 +226,8 @@ int benchmark(const Options& o)
 
     struct stat st {};
     const std::string parent = stat("/dev/shm", &st) == 0 ? "/dev/shm" : "/tmp";
-    const std::string beforeData = temporaryFolder(parent);
-    const std::string afterData = temporaryFolder(parent);
+    const std::string beforeData = TemporaryFolder(parent);
+    const std::string afterData = TemporaryFolder(parent);
     const std::string self = SelfExecutable();
     const std::string threads = o.perDirectory ? std::string("each") : std::to_string(o.threads);
     const std::vector<std::string> find{"find", tree, "-printf", "%p\\n"};
@@ -300,7 +269,7 @@ int benchmark(const Options& o)
             runCommand(after, afterData, afterRuns);
             // The record: program name, drive letter, the new directories and files, four unchanged sections.
             const std::size_t expected = 2 + kNewDirectories + kFilesInOldDirectories + 12;
-            if (countLines(afterData + "AFTER1.DAT") != expected) {
+            if (CountLines(afterData + "AFTER1.DAT") != expected) {
                 std::fprintf(stderr, "AFTER1.DAT does not list exactly the installation\n");
                 ++failures;
             }
@@ -328,11 +297,11 @@ int benchmark(const Options& o)
                 o.runs, cache, beforeRuns.threads, o.perDirectory ? " (one directory at a time by its path)" : "",
                 loadBefore.c_str(), loadAfter.c_str());
     std::printf("  find ROOT -printf '%%p\\n' >/dev/null   median %.3f s   (%s)\n", findMedian,
-                runsText(findRuns.seconds).c_str());
+                RunsText(findRuns.seconds).c_str());
     std::printf("  Create BEFORE file                   median %.3f s   (%s)\n", beforeMedian,
-                runsText(beforeRuns.seconds).c_str());
+                RunsText(beforeRuns.seconds).c_str());
     std::printf("  Create AFTER file                    median %.3f s   (%s)\n", afterMedian,
-                runsText(afterRuns.seconds).c_str());
+                RunsText(afterRuns.seconds).c_str());
     const bool beforeMet = beforeRatio <= 0.75;
     const bool afterMet = o.cold || afterRatio <= 1.0;
     std::printf("  ratio BEFORE / find: %.2f   target <= 0.75   %s\n", beforeRatio, beforeMet ? "met" : "MISSED");
