@@ -24,7 +24,15 @@ bool DriveReadable(const FileSystem& fs, char letter)
 bool DriveWritable(FileSystem& fs, char letter)
 {
     const std::string root = std::string(1, letter) + ":\\";
-    // The scratch file must never be a file of the user's: it is created exclusively, and another name is
+    // A file without a name first: nothing of it can remain in the user's root, even if Morvane is killed
+    // between writing and deleting it.
+    if (auto unnamed = fs.createForWriting(root, FileSystem::CreateMode::Unnamed); unnamed) {
+        (*unnamed)->writeLine("Junk");
+        return (*unnamed)->finish().ok();
+    } else if (unnamed.error().code != EOPNOTSUPP && unnamed.error().code != EISDIR) {
+        return false;
+    }
+    // The named scratch file must never be a file of the user's: it is created exclusively, and another name is
     // tried while one exists.
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string path =

@@ -16,8 +16,9 @@ bool AskYesNo(Prompts& prompts, std::string_view question);
 // A listing of letter & ":\*.*" succeeds. An empty drive is readable.
 bool DriveReadable(const FileSystem& fs, char letter);
 
-// A scratch file can be created in the drive's root, written and deleted. The scratch file is created
-// exclusively (under another name when "asdzxc.zxc" exists), so no file of the user's is ever touched.
+// A scratch file can be created in the drive's root, written and deleted. It is a file without a name where
+// the file system allows one, so nothing can stay behind; else the named file "asdzxc.zxc", created
+// exclusively (under another name when that exists), so no file of the user's is ever touched.
 bool DriveWritable(FileSystem& fs, char letter);
 
 // The number of ordinary files matching a pattern; 0 when nothing matches or the listing fails.

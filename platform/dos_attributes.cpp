@@ -80,15 +80,18 @@ unsigned dosBits(const std::string& hostPath)
 
 using namespace host;
 
-Result<unsigned> FileSystem::attributes(std::string_view path) const
+Result<unsigned> FileSystem::attributes(std::string_view path, Lookup lookup) const
 {
-    auto loc = locateExisting(*this, path);
+    auto loc = locateExisting(*this, path, lookup);
     if (!loc) {
         return loc.error();
     }
     unsigned bits = kNormal;
     if (S_ISDIR(loc->st.st_mode)) {
         bits |= kDirectory;
+    }
+    if (S_ISLNK(loc->st.st_mode)) {
+        bits |= kLink;
     }
     if ((loc->st.st_mode & S_IWUSR) == 0) {
         bits |= kReadOnly;
@@ -106,9 +109,9 @@ Result<unsigned> FileSystem::attributes(std::string_view path) const
     return bits;
 }
 
-Status FileSystem::setNormal(std::string_view path)
+Status FileSystem::setNormal(std::string_view path, Lookup lookup)
 {
-    auto loc = locateExisting(*this, path);
+    auto loc = locateExisting(*this, path, lookup);
     if (!loc) {
         return loc.error();
     }

@@ -31,7 +31,15 @@ enum Attribute : unsigned {
     kHidden = 2,
     kSystem = 4,
     kDirectory = 16,
+    kLink = 0x400,  // a symbolic link (a reparse point, as Windows calls it)
 };
+
+// How the names of a Windows path are matched on disk. AnyCase looks a name that does not exist as spelled up
+// in another letter case, as Wine and Windows do: right for the names the program writes itself (WIN.INI,
+// the Windows directory). Exact takes every name byte for byte, as a listing gave it: the entries a record
+// names, of which a namesake in another letter case is someone else's file. An Exact path also has to stay
+// on its drive's file system.
+enum class Lookup { AnyCase, Exact };
 
 // Names as stored on disk, sorted by their ASCII upper-case form with ties in plain byte order.
 struct Listing {
@@ -90,7 +98,7 @@ public:
 
     // The host path for a Windows or host path. A last component that does not exist keeps the spelling
     // given, so the result also names a file about to be created.
-    virtual Result<std::string> toHost(std::string_view path) const;
+    virtual Result<std::string> toHost(std::string_view path, Lookup lookup = Lookup::AnyCase) const;
 
     // Lists a folder by pattern: the last component may hold '*' and '?', matched case-insensitively, and
     // "*.*" matches every name. Ordinary files always; hidden and system files only when `attributes` asks
@@ -128,21 +136,25 @@ public:
     // doubles of tests that hook readDirectory) is read one readDirectory call per directory unless it says so.
     virtual bool readsTreesDirectly() const;
 
-    // The attribute bits of a file or directory (kReadOnly, kHidden, kSystem, kDirectory).
-    virtual Result<unsigned> attributes(std::string_view path) const;
+    // The attribute bits of a file or directory (kReadOnly, kHidden, kSystem, kDirectory, kLink). With
+    // Lookup::Exact, an entry on another file system than its drive's is an error of the kind OtherFileSystem.
+    virtual Result<unsigned> attributes(std::string_view path, Lookup lookup = Lookup::AnyCase) const;
 
     // Gives the owner write permission and clears the hidden and system bits of user.DOSATTRIB (a leading
     // dot stays).
-    virtual Status setNormal(std::string_view path);
+    virtual Status setNormal(std::string_view path, Lookup lookup = Lookup::AnyCase);
 
-    virtual Status removeFile(std::string_view path);       // a file or a link, never a directory
-    virtual Status removeDirectory(std::string_view path);  // an empty real directory
+    // A file or a link, never a directory.
+    virtual Status removeFile(std::string_view path, Lookup lookup = Lookup::AnyCase);
+    // An empty real directory.
+    virtual Status removeDirectory(std::string_view path, Lookup lookup = Lookup::AnyCase);
     // Replaces `to`, flushed before return. Refused when both paths name the same file.
     virtual Status copyFile(std::string_view from, std::string_view to);
 
-    enum class CreateMode { Truncate, Exclusive };
+    enum class CreateMode { Truncate, Exclusive, Unnamed };
     // Opens a text file for writing in place (record files). Exclusive fails with EEXIST when a file of that
-    // name exists.
+    // name exists. Unnamed makes a file without a name in the folder `path`, gone when it is finished or the
+    // program ends, however it ends; EOPNOTSUPP (or EISDIR from an older kernel) where that is not possible.
     virtual Result<std::unique_ptr<LineWriter>> createForWriting(std::string_view path,
                                                                  CreateMode mode = CreateMode::Truncate);
     virtual Result<std::unique_ptr<LineReader>> openForReading(std::string_view path) const;

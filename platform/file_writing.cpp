@@ -15,9 +15,9 @@ namespace morvane {
 
 using namespace host;
 
-Status FileSystem::removeFile(std::string_view path)
+Status FileSystem::removeFile(std::string_view path, Lookup lookup)
 {
-    auto loc = locateExisting(*this, path);
+    auto loc = locateExisting(*this, path, lookup);
     if (!loc) {
         return loc.error();
     }
@@ -30,9 +30,9 @@ Status FileSystem::removeFile(std::string_view path)
     return {};
 }
 
-Status FileSystem::removeDirectory(std::string_view path)
+Status FileSystem::removeDirectory(std::string_view path, Lookup lookup)
 {
-    auto loc = locateExisting(*this, path);
+    auto loc = locateExisting(*this, path, lookup);
     if (!loc) {
         return loc.error();
     }
@@ -202,6 +202,14 @@ Result<std::unique_ptr<LineWriter>> FileSystem::createForWriting(std::string_vie
     auto loc = PathResolver(*this).locate(path);
     if (!loc) {
         return loc.error();
+    }
+    if (mode == CreateMode::Unnamed) {
+        // O_TMPFILE: the file never has a name, so nothing of it can stay behind.
+        const int fd = ::openat(loc->folder.get(), loc->name.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            return errorFromErrno(std::string(path), errno);
+        }
+        return makeFdLineWriter(fd, std::string(path));
     }
     if (loc->found && S_ISDIR(loc->st.st_mode)) {
         return errorFromErrno(std::string(path), mode == CreateMode::Exclusive ? EEXIST : EISDIR);

@@ -251,13 +251,15 @@ Result<Fd> PathResolver::walk(std::string_view path, const DriveHandle& drive,
     return current;
 }
 
-Result<Location> PathResolver::locate(std::string_view path) const
+Result<Location> PathResolver::locate(std::string_view path, Lookup lookup) const
 {
+    const bool exact = lookup == Lookup::Exact;
     ParsedPath parsed;
     if (Status s = parsePath(path, parsed); !s) {
         return s.error();
     }
     Location loc;
+    dev_t device = 0;
     if (parsed.host) {
         loc.host.assign(parsed.hostFolder);
         Fd folder(::open(loc.host.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
@@ -273,15 +275,22 @@ Result<Location> PathResolver::locate(std::string_view path) const
         }
         loc.host = *m_fs.drives().root(parsed.letter);
         const std::size_t count = parsed.components.empty() ? 0 : parsed.components.size() - 1;
-        auto folder = openFolder(path, *drive, parsed.components, count, O_PATH, &loc.host);
+        auto folder = openFolder(path, *drive, parsed.components, count, O_PATH, &loc.host, exact);
         if (!folder) {
             return folder.error();
         }
         loc.folder = std::move(*folder);
         loc.name = parsed.components.empty() ? std::string(".") : std::string(parsed.components.back());
+        device = drive->device;
     }
     if (::fstatat(loc.folder.get(), loc.name.c_str(), &loc.st, AT_SYMLINK_NOFOLLOW) == 0) {
         loc.found = true;
+        // A file system mounted below the drive since the record was made is not part of the drive.
+        if (exact && !parsed.host && loc.st.st_dev != device) {
+            return errorWithReason(std::string(path), EXDEV, "it lies on another file system than its drive");
+        }
+    } else if (errno == ENOENT && exact) {
+        // Only the name as spelled counts.
     } else if (errno == ENOENT) {
         std::string other = findIgnoringCase(loc.folder.get(), loc.name);
         if (!other.empty() && ::fstatat(loc.folder.get(), other.c_str(), &loc.st, AT_SYMLINK_NOFOLLOW) == 0) {
@@ -331,9 +340,9 @@ Result<Fd> PathResolver::openDirectory(std::string_view path, dev_t& device, std
 }
 
 // Where an existing file or directory is; ENOENT when nothing has that name.
-Result<Location> locateExisting(const FileSystem& fs, std::string_view path)
+Result<Location> locateExisting(const FileSystem& fs, std::string_view path, Lookup lookup)
 {
-    auto loc = PathResolver(fs).locate(path);
+    auto loc = PathResolver(fs).locate(path, lookup);
     if (loc && !loc->found) {
         return errorFromErrno(std::string(path), ENOENT);
     }
@@ -348,9 +357,9 @@ FileSystem::FileSystem(DriveMap drives) : m_drives(std::move(drives)), m_driveCa
 
 FileSystem::~FileSystem() = default;
 
-Result<std::string> FileSystem::toHost(std::string_view path) const
+Result<std::string> FileSystem::toHost(std::string_view path, Lookup lookup) const
 {
-    auto loc = PathResolver(*this).locate(path);
+    auto loc = PathResolver(*this).locate(path, lookup);
     if (!loc) {
         return loc.error();
     }

@@ -95,8 +95,9 @@ public:
     Result<Fd> walk(std::string_view path, const DriveHandle& drive, const std::vector<std::string_view>& components,
                     std::size_t count, int flags, std::string* host, bool exact) const;
 
-    // Resolves a path to the folder holding it and its name.
-    Result<Location> locate(std::string_view path) const;
+    // Resolves a path to the folder holding it and its name. With Lookup::Exact a Windows path's names are
+    // taken as spelled, and an entry found on another device than its drive root is refused (EXDEV).
+    Result<Location> locate(std::string_view path, Lookup lookup = Lookup::AnyCase) const;
 
     // Opens a directory for reading its entries. `device` receives the device that its subdirectories must
     // share (the drive root's for Windows paths, the directory's own for host paths); `host` its host path.
@@ -108,6 +109,6 @@ private:
 };
 
 // Where an existing file or directory is; ENOENT when nothing has that name.
-Result<Location> locateExisting(const FileSystem& fs, std::string_view path);
+Result<Location> locateExisting(const FileSystem& fs, std::string_view path, Lookup lookup = Lookup::AnyCase);
 
 }  // namespace morvane::host

@@ -53,9 +53,9 @@ std::optional<std::string> AfterFileReader::next()
     }
     const Status status = m_reader->status();
     if (!status) {
-        m_readError = Error{m_path, status.error().code,
-                            "Unable to read the AFTER file " + m_path + ": " + status.error().reason + ".",
-                            status.error().kind};
+        m_readError =
+            Error{m_path, status.error().code,
+                  "Unable to read the AFTER file " + m_path + ": " + status.error().reason + ".", status.error().kind};
     }
     return std::nullopt;
 }
@@ -156,14 +156,15 @@ Result<ConfigSection> AfterFileReader::readConfigSection(std::string_view name)
     const std::string endMarker = EndMarker(name);
     ConfigSection section;
 
-    // Old lines, up to "*NEW name*"; "~NO CHANGE~" is recognised on any line before that marker.
-    for (;;) {
+    // Old lines, up to "*NEW name*". "~NO CHANGE~" is the marker only as the section's first line: further
+    // down it is a line of the configuration file like any other.
+    for (bool first = true;; first = false) {
         auto line = next();
         if (!line) {
             return endsInside(name);
         }
         const std::string_view trimmed = TrimSpaces(*line);
-        if (trimmed == kNoChange) {
+        if (first && trimmed == kNoChange) {
             // The writer puts the end line right after "~NO CHANGE~"; anything else there is a file cut short
             // inside that line (or damaged), not a finished record.
             auto end = next();

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/helpers.h"
 #include "records/after_file_reader.h"
@@ -18,10 +19,12 @@ void ShowError(const Context& ctx, const std::string& text)
     ctx.prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, "Error");
 }
 
-// An error that says the entry is not there (any more): removed meanwhile, or a file where a folder was.
+// An error that says the recorded entry is not there (any more): removed meanwhile, a file where a folder was,
+// or another file system mounted where it was, which is not part of the drive.
 bool IsGone(const Error& error)
 {
-    return error.kind == ErrorKind::NotFound || error.kind == ErrorKind::NotDirectory;
+    return error.kind == ErrorKind::NotFound || error.kind == ErrorKind::NotDirectory ||
+           error.kind == ErrorKind::OtherFileSystem;
 }
 
 // The first recorded path whose folders now pass through a symbolic link: following the record there would act
@@ -35,7 +38,7 @@ std::optional<std::string> PathThroughLink(const FileSystem& fs, const AfterReco
         for (const auto* entries : {&drive.directories, &drive.files}) {
             for (const RecordPath& entry : *entries) {
                 ++line;
-                auto host = fs.toHost(entry.entryOnDrive(drive.letter));
+                auto host = fs.toHost(entry.entryOnDrive(drive.letter), Lookup::Exact);
                 if (!host && host.error().kind == ErrorKind::ThroughLink) {
                     return "The AFTER file " + path + " cannot be used: line " + std::to_string(line) + " \"" +
                            entry.text() + "\" now leads through a symbolic link on drive " + drive.letter + ":.";
@@ -46,6 +49,19 @@ std::optional<std::string> PathThroughLink(const FileSystem& fs, const AfterReco
     return std::nullopt;
 }
 
+// The closing message of a run that left configuration files unrestored: which files, and that the record stays
+// so that a second run can offer them again.
+std::string NotRestoredText(const std::vector<std::string>& files, const std::string& afterFile)
+{
+    std::string names;
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        names += (k == 0 ? "" : k + 1 == files.size() ? " and " : ", ") + files[k];
+    }
+    return "Not restored: " + names + ". The AFTER file " + afterFile +
+           " is kept, because it holds the lines from before the installation. Run Delete program again once " +
+           (files.size() == 1 ? "the file can" : "the files can") + " be restored.";
+}
+
 class ProgramDeletion {
 public:
     ProgramDeletion(const Context& ctx, RestoreOptions& form4, DeletionPlan* plan)
@@ -54,6 +70,8 @@ public:
 
     // Steps through the record; false when the user cancelled at a drive that cannot be written to.
     bool run(const AfterRecord& record);
+    // The configuration files whose restoration was refused or failed.
+    const std::vector<std::string>& notRestored() const { return m_notRestored; }
 
 private:
     bool waitUntilWritable(char letter);
@@ -70,6 +88,7 @@ private:
     DeletionPlan* m_plan;
     bool m_asked = false;
     bool m_confirmEach = false;
+    std::vector<std::string> m_notRestored;
 };
 
 bool ProgramDeletion::run(const AfterRecord& record)
@@ -87,7 +106,10 @@ bool ProgramDeletion::run(const AfterRecord& record)
         }
     }
     for (std::size_t k = 0; k < kConfigFiles.size(); ++k) {
-        RestoreSystemFile(m_ctx, m_form4, record.sections[k], SystemFileOf(m_ctx.state, kConfigFiles[k]), m_plan);
+        const SystemFile file = SystemFileOf(m_ctx.state, kConfigFiles[k]);
+        if (RestoreSystemFile(m_ctx, m_form4, record.sections[k], file, m_plan) == Restoration::Failed) {
+            m_notRestored.push_back(file.path);
+        }
     }
     return true;
 }
@@ -131,7 +153,7 @@ void ProgramDeletion::deleteDirectory(char letter, const RecordPath& directory)
 
     // A directory that is gone has nothing left to delete. One that is now a link or a file, or is reached
     // through a link, is not the directory the installation made: it is never entered.
-    auto found = fs.attributes(entry);
+    auto found = fs.attributes(entry, Lookup::Exact);
     if (!found && IsGone(found.error())) {
         return;
     }
@@ -169,14 +191,14 @@ void ProgramDeletion::deleteDirectory(char letter, const RecordPath& directory)
         }
     }
 
-    auto still = fs.attributes(entry);
+    auto still = fs.attributes(entry, Lookup::Exact);
     if (!still) {
         return;
     }
-    if ((*still & kDirectory) != 0 && fs.removeDirectory(entry)) {
+    if ((*still & kDirectory) != 0 && fs.removeDirectory(entry, Lookup::Exact)) {
         return;
     }
-    if (fs.attributes(entry)) {
+    if (fs.attributes(entry, Lookup::Exact)) {
         directoryProblem(entry);
     }
 }
@@ -209,17 +231,17 @@ bool ProgramDeletion::deleteNewFile(char letter, const RecordPath& directory, co
     for (;;) {
         // Neither the read-only bit nor the hidden and system bits keep a file from being unlinked here, so the
         // attributes are reset only when a first attempt fails: the same outcome for a third of the work.
-        const Status first = fs.removeFile(path);
+        const Status first = fs.removeFile(path, Lookup::Exact);
         if (first || IsGone(first.error())) {
             return true;
         }
-        (void)fs.setNormal(path);
-        if (fs.removeFile(path)) {
+        (void)fs.setNormal(path, Lookup::Exact);
+        if (fs.removeFile(path, Lookup::Exact)) {
             return true;
         }
         // Still there, whatever its attributes: the user decides between giving up on the directory and another
         // attempt.
-        if (!fs.attributes(path)) {
+        if (!fs.attributes(path, Lookup::Exact)) {
             return true;
         }
         if (problem(2, letter, directory, name) == Answer::Yes) {
@@ -231,8 +253,10 @@ bool ProgramDeletion::deleteNewFile(char letter, const RecordPath& directory, co
 void ProgramDeletion::deleteOldFile(char letter, const RecordPath& file)
 {
     const std::string path = file.onDrive(letter);
-    // Hidden and system files are not seen here and are left alone.
-    if (!m_ctx.fs.exists(path)) {
+    // Only the file of the recorded name, on the drive's own file system, counts. Hidden and system files are
+    // not seen here and are left alone, and so is a file gone meanwhile: none of them is reported.
+    const auto found = m_ctx.fs.attributes(path, Lookup::Exact);
+    if (!found || (*found & (kDirectory | kHidden | kSystem)) != 0) {
         return;
     }
     if (!m_asked) {
@@ -249,8 +273,8 @@ void ProgramDeletion::deleteOldFile(char letter, const RecordPath& file)
         m_plan->removeFile(path);
         return;
     }
-    (void)m_ctx.fs.setNormal(path);
-    (void)m_ctx.fs.removeFile(path);
+    (void)m_ctx.fs.setNormal(path, Lookup::Exact);
+    (void)m_ctx.fs.removeFile(path, Lookup::Exact);
 }
 
 }  // namespace
@@ -296,7 +320,10 @@ void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form
 
     ProgramDeletion deletion(ctx, form4, plan);
     if (deletion.run(*record)) {
-        if (plan) {
+        if (!deletion.notRestored().empty()) {
+            // The record holds the only copy of the lines these files had before the installation.
+            ShowError(ctx, NotRestoredText(deletion.notRestored(), *path));
+        } else if (plan) {
             plan->removeFile(*path);
         } else if (const Status removed = ctx.fs.removeFile(*path); !removed) {
             ShowError(ctx, "Unable to delete the AFTER file " + *path + ": " + removed.error().reason + ".");

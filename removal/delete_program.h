@@ -10,8 +10,11 @@ namespace morvane {
 // Delete program: the user picks an installed program; its AFTER file is read and checked whole, and after a
 // confirmation every directory the installation created is emptied and removed (deepest first), every file it
 // added to older directories is deleted (optionally asking for each), the four configuration files are
-// restored, and the AFTER file is deleted last. Only what the AFTER file names is ever touched: a record that
-// is damaged, or whose paths now lead through a symbolic link, is refused before anything is deleted.
+// restored, and the AFTER file is deleted last, unless a configuration file could not be restored: then the
+// record, the only copy of that file's old lines, is kept, and a second run deletes what is left, offers the
+// restorations that are not done yet and then deletes it. Only what the AFTER file names is ever touched, under
+// exactly the recorded names and on each drive's own file system: a record that is damaged, or whose paths now
+// lead through a symbolic link, is refused before anything is deleted.
 //
 // With a plan the run is a dry run: it asks the same questions (all but the confirmation of the whole
 // deletion), changes nothing, and tells the plan every file and directory it would delete, keep and write.

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <optional>
 
-#include "records/normalize.h"
 #include "core/helpers.h"
+#include "records/normalize.h"
 
 namespace morvane {
 
@@ -117,6 +117,13 @@ CurrentFile ReadCurrentFile(const Context& ctx, const SystemFile& file, RestoreL
                     "The file " + file.path + " cannot be reached: it is a directory. It has been left unchanged.");
         return CurrentFile::Refused;
     }
+    if (*attributes & kLink) {
+        // Writing would replace the link by a file of its own and leave the file it points to stale.
+        ReportError(ctx.prompts, "The file " + file.path +
+                                     " is a symbolic link, so it has not been read and has been left unchanged, "
+                                     "with the file it points to. Restore it by hand if it needs it.");
+        return CurrentFile::Refused;
+    }
     if (*attributes & (kHidden | kSystem)) {
         ReportError(ctx.prompts, "The file " + file.path +
                                      " is a hidden or system file, so it has not been read and has been left "
@@ -169,17 +176,15 @@ bool WriteSystemFile(const Context& ctx, const SystemFile& file, const std::vect
     return true;
 }
 
-void Replace(const Context& ctx, const SystemFile& file, const RestoreLines& lines, DeletionPlan* plan)
+bool Replace(const Context& ctx, const SystemFile& file, const RestoreLines& lines, DeletionPlan* plan)
 {
-    if (PrepareToReplace(ctx, file, lines, plan)) {
-        WriteSystemFile(ctx, file, lines.OriginalLines, plan);
-    }
+    return PrepareToReplace(ctx, file, lines, plan) && WriteSystemFile(ctx, file, lines.OriginalLines, plan);
 }
 
-void Merge(const Context& ctx, const SystemFile& file, RestoreLines& lines, DeletionPlan* plan)
+bool Merge(const Context& ctx, const SystemFile& file, RestoreLines& lines, DeletionPlan* plan)
 {
     if (!PrepareToReplace(ctx, file, lines, plan)) {
-        return;
+        return false;
     }
     const std::vector<std::string> merged = lines.merge();
     const std::vector<std::string> unplaced = lines.unplacedLines();
@@ -191,16 +196,27 @@ void Merge(const Context& ctx, const SystemFile& file, RestoreLines& lines, Dele
         if (Status s = ctx.fs.writeLinesAtomic(file.missingFile, unplaced); !s) {
             ReportError(ctx.prompts, "The file " + file.missingFile + " could not be written: " + s.error().reason +
                                          ". " + file.path + " has been left unchanged.");
-            return;
+            return false;
         }
     }
     if (!WriteSystemFile(ctx, file, merged, plan)) {
-        return;
+        return false;
     }
     if (!unplaced.empty() && !plan) {
         ctx.prompts.messageBox(AttentionText(file), Buttons::Ok, Icon::Information, "Attention");
         ctx.panel.blankCentred(1, Panel::kLines);
     }
+    return true;
+}
+
+// The lines of a file the restoration wrote before (safety copy, missing-line file); nothing when there is none.
+std::optional<std::vector<std::string>> EarlierCopy(const Context& ctx, const std::string& path)
+{
+    if (!ctx.fs.exists(path)) {
+        return std::nullopt;
+    }
+    auto lines = ctx.fs.readLines(path);
+    return lines ? std::optional(std::move(*lines)) : std::nullopt;
 }
 
 }  // namespace
@@ -248,7 +264,6 @@ bool RestoreLines::changedSinceInstallation() const
 
 std::vector<std::string> RestoreLines::merge()
 {
-    const std::vector<std::string> missingAtStart = MissingLines;
     std::vector<std::string> written;
     written.reserve(CurrentLines.size());
     for (const std::string& current : CurrentLines) {
@@ -257,24 +272,18 @@ std::vector<std::string> RestoreLines::merge()
         const bool inInstalled = FindLine(InstalledLines, line) > 0;
         // Kept: it was there before the installation, or the user added or edited it since.
         bool keep = inOriginal || !inInstalled;
-        std::optional<std::size_t> holding;  // the missing line this line has taken
-        for (std::size_t k = 0; k < MissingLines.size(); ++k) {
-            const std::string missing = MissingLines[k];
+        // A line takes at most one missing line, the first that fits, so that two lines of one key that the
+        // installation replaced come back in their original order (DEVICE=HIMEM.SYS before DEVICE=EMM386.EXE).
+        for (std::string& missing : MissingLines) {
             // A line that was there before the installation is never overwritten by the key rule: with two
             // DEVICE= lines of which one was removed, the survivor stays and the removed one is reported.
             const bool byKey = !inOriginal && inInstalled && KeyRuleApplies(line, missing);
-            if (!byKey && !RemRuleApplies(line, missing)) {
-                continue;
+            if (byKey || RemRuleApplies(line, missing)) {
+                line = std::move(missing);
+                missing.clear();
+                keep = true;
+                break;
             }
-            // A line that takes a second missing line gives the first one back, so that it is placed later or
-            // reported, never lost.
-            if (holding) {
-                MissingLines[*holding] = missingAtStart[*holding];
-            }
-            line = missing;
-            keep = true;
-            MissingLines[k].clear();
-            holding = k;
         }
         if (keep) {
             written.push_back(std::move(line));
@@ -294,16 +303,44 @@ std::vector<std::string> RestoreLines::unplacedLines() const
     return out;
 }
 
-void RestoreSystemFile(const Context& ctx, RestoreOptions& form4, const ConfigSection& section, const SystemFile& file,
-                       DeletionPlan* plan)
+bool RestoreLines::alreadyRestored(const std::vector<std::string>* safetyCopy,
+                                   const std::vector<std::string>* missingFile) const
+{
+    if (CurrentLines == OriginalLines) {
+        return true;
+    }
+    if (!safetyCopy) {
+        return false;
+    }
+    RestoreLines again = *this;
+    again.readCurrent(*safetyCopy);
+    if (again.merge() != CurrentLines) {
+        return false;
+    }
+    const std::vector<std::string> unplaced = again.unplacedLines();
+    return unplaced.empty() || (missingFile && *missingFile == unplaced);
+}
+
+Restoration RestoreSystemFile(const Context& ctx, RestoreOptions& form4, const ConfigSection& section,
+                              const SystemFile& file, DeletionPlan* plan)
 {
     if (!section.changed) {
-        return;
+        return Restoration::NothingToDo;
     }
     RestoreLines lines;
     lines.readSection(section);
     if (ReadCurrentFile(ctx, file, lines) == CurrentFile::Refused) {
-        return;
+        return Restoration::Failed;
+    }
+    // A Delete program that stopped halfway, or kept the record because another file could not be restored,
+    // may have restored this one already: restoring it again would overwrite its safety copy with the
+    // restored file.
+    {
+        const auto safetyCopy = EarlierCopy(ctx, file.safetyCopy);
+        const auto missingFile = safetyCopy ? EarlierCopy(ctx, file.missingFile) : std::nullopt;
+        if (lines.alreadyRestored(safetyCopy ? &*safetyCopy : nullptr, missingFile ? &*missingFile : nullptr)) {
+            return Restoration::NothingToDo;
+        }
     }
 
     ctx.state.SectionChanged = kFalse;
@@ -311,13 +348,15 @@ void RestoreSystemFile(const Context& ctx, RestoreOptions& form4, const ConfigSe
         ctx.state.SectionChanged = kTrue;
     }
 
+    auto outcome = [](bool written) { return written ? Restoration::Done : Restoration::Failed; };
     if (ctx.state.SectionChanged == kFalse) {
         if (AskYesNo(ctx.prompts, UnchangedQuestion(file.path, ctx.state.ProgramName))) {
-            Replace(ctx, file, lines, plan);
-        } else if (plan) {
+            return outcome(Replace(ctx, file, lines, plan));
+        }
+        if (plan) {
             plan->keepFile(file.path);
         }
-        return;
+        return Restoration::LeftByUser;
     }
 
     const bool linesMissing = !lines.MissingLines.empty();
@@ -326,12 +365,15 @@ void RestoreSystemFile(const Context& ctx, RestoreOptions& form4, const ConfigSe
     }
     const int choice = form4.ShowRestoreOptions(file.path, ctx.state.ProgramName, linesMissing);
     if (choice == 2) {
-        Replace(ctx, file, lines, plan);
-    } else if (choice == 3) {
-        Merge(ctx, file, lines, plan);
-    } else if (plan) {
+        return outcome(Replace(ctx, file, lines, plan));
+    }
+    if (choice == 3) {
+        return outcome(Merge(ctx, file, lines, plan));
+    }
+    if (plan) {
         plan->keepFile(file.path);
     }
+    return Restoration::LeftByUser;
 }
 
 }  // namespace morvane

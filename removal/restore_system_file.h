@@ -40,18 +40,33 @@ struct RestoreLines {
     std::vector<std::string> merge();
     // The non-empty entries of MissingLines, in order.
     std::vector<std::string> unplacedLines() const;
+    // The file already holds what a completed restoration leaves: the lines from before the installation, or
+    // the merge of its safety copy `safetyCopy` (when there is one) with the lines the merge could not place
+    // in `missingFile` (the .MIS file's lines). Such a file has nothing left to restore.
+    bool alreadyRestored(const std::vector<std::string>* safetyCopy, const std::vector<std::string>* missingFile) const;
 };
 
 // Position (from 1) of the first line of `list` that matches `line`, counting the empty entry after the last
 // line; 0 when there is none.
 std::size_t FindLine(const std::vector<std::string>& list, const std::string& line);
 
-// Restores one configuration file from its section of the AFTER file. "~NO CHANGE~" does nothing. Otherwise
-// the user is asked (unchanged since the installation) or shown Form4 (changed since); the safety copy is
-// written before the file is replaced or merged. Every failure is reported in a message box and leaves the
-// file as it was; the caller goes on with the next file.
+// How one restoration ended.
+enum class Restoration {
+    NothingToDo,  // "~NO CHANGE~", or the file already holds what a restoration leaves
+    Done,         // replaced or merged, with its safety copy
+    LeftByUser,   // the user chose to leave the file as it is
+    Failed,       // refused or not written: the file is as it was, and its old lines exist only in the record
+};
+
+// Restores one configuration file from its section of the AFTER file. "~NO CHANGE~" does nothing, and so does
+// a file that already holds what a restoration leaves (see AlreadyRestored), so that a second Delete program
+// after one that stopped or failed halfway does not restore a file twice. Otherwise the user is asked
+// (unchanged since the installation) or shown Form4 (changed since); the safety copy is written before the
+// file is replaced or merged. A file that is hidden, system, a symbolic link or unreadable is refused, and
+// every failure is reported in a message box and leaves the file as it was; the caller goes on with the next
+// file.
 // With a plan, nothing is written: the files that would be written are told to the plan with their lines.
-void RestoreSystemFile(const Context& ctx, RestoreOptions& form4, const ConfigSection& section, const SystemFile& file,
-                       DeletionPlan* plan = nullptr);
+Restoration RestoreSystemFile(const Context& ctx, RestoreOptions& form4, const ConfigSection& section,
+                              const SystemFile& file, DeletionPlan* plan = nullptr);
 
 }  // namespace morvane

@@ -80,12 +80,12 @@ public:
         return std::unique_ptr<LineWriter>(
             std::make_unique<FailingFinish>(std::move(*writer), std::string(path), finishErrno));
     }
-    Status removeFile(std::string_view path) override
+    Status removeFile(std::string_view path, Lookup lookup) override
     {
         if (path == unremovable) {
             return errorFromErrno(std::string(path), EBUSY);
         }
-        return FileSystem::removeFile(path);
+        return FileSystem::removeFile(path, lookup);
     }
 
     std::function<bool(std::string_view)> failList;

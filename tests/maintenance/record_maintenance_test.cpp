@@ -54,7 +54,7 @@ class InjectingFileSystem : public FileSystem {
 public:
     using FileSystem::FileSystem;
 
-    Status removeFile(std::string_view path) override
+    Status removeFile(std::string_view path, Lookup lookup) override
     {
         removed.emplace_back(path);
         for (const std::string& failing : failRemove) {
@@ -62,7 +62,7 @@ public:
                 return errorFromErrno(std::string(path), EACCES);
             }
         }
-        return FileSystem::removeFile(path);
+        return FileSystem::removeFile(path, lookup);
     }
     Result<Listing> list(std::string_view pattern, unsigned attributes) const override
     {

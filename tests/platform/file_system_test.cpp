@@ -294,7 +294,7 @@ TEST(PlatformAttributes, ReportsAndClearsAttributes)
     EXPECT_EQ(*w.fs->attributes("C:\\RO.TXT"), unsigned(kReadOnly));
     EXPECT_EQ(*w.fs->attributes("C:\\.dot"), unsigned(kHidden));
     EXPECT_EQ(*w.fs->attributes("C:\\dir"), unsigned(kDirectory));
-    EXPECT_EQ(*w.fs->attributes("C:\\dirlink"), unsigned(kNormal));  // a link is not a directory
+    EXPECT_EQ(*w.fs->attributes("C:\\dirlink"), unsigned(kLink));  // a link is not a directory
     EXPECT_EQ(w.fs->attributes("C:\\none").error().code, ENOENT);
 
     ASSERT_TRUE(w.fs->setNormal("C:\\ro.txt").ok());

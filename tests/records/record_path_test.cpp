@@ -72,8 +72,10 @@ TEST(ReadAfterRecord, ReadsEveryBlockAndRefusesAFileWithAFaultNamingItsFirstBadL
                                       "D",
                                       "*AUTOEXEC*",
                                       "ECHO OFF",
+                                      "~NO CHANGE~",
                                       "*NEW AUTOEXEC*",
                                       "ECHO ON",
+                                      " ~NO CHANGE~ ",
                                       "*END AUTOEXEC*",
                                       "*CONFIG*",
                                       "~NO CHANGE~",
@@ -92,7 +94,9 @@ TEST(ReadAfterRecord, ReadsEveryBlockAndRefusesAFileWithAFaultNamingItsFirstBadL
     EXPECT_EQ(record->drives[0].files[0].text(), "\\WINDOWS\\A.DLL");
     EXPECT_EQ(record->drives[1].letter, 'D');
     EXPECT_TRUE(record->drives[1].directories.empty());
-    EXPECT_EQ(record->sections[0].oldLines, std::vector<std::string>{"ECHO OFF"});
+    // "~NO CHANGE~" is the marker only as a section's first line; elsewhere it is a line of the file.
+    EXPECT_EQ(record->sections[0].oldLines, (std::vector<std::string>{"ECHO OFF", "~NO CHANGE~"}));
+    EXPECT_EQ(record->sections[0].newLines, (std::vector<std::string>{"ECHO ON", " ~NO CHANGE~ "}));
     EXPECT_FALSE(record->sections[3].changed);
 
     const std::string damaged = "The AFTER file " + path + " is damaged: line ";
@@ -117,8 +121,8 @@ TEST(ReadAfterRecord, ReadsEveryBlockAndRefusesAFileWithAFaultNamingItsFirstBadL
         {test::crlf({"Prog", "*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*WIN*", "~NO CHANGE~", "*END WIN*"}),
          damaged + "5 \"*WIN*\" is not the header \"*CONFIG*\"."},
         // Cut short inside its last line: an end line that is not complete is no end line.
-        {AfterFile({"C", "*AUTOEXEC*"}).substr(0, AfterFile({"C", "*AUTOEXEC*"}).size() - 4),
-         damaged + "15 \"*END SYSTE\" is not the end line \"*END SYSTEM*\"."},
+        {AfterFile({"C"}).substr(0, AfterFile({"C"}).size() - 4),
+         damaged + "14 \"*END SYSTE\" is not the end line \"*END SYSTEM*\"."},
     };
     for (const Case& c : cases) {
         test::writeFile(path, c.bytes);

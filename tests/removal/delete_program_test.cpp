@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <deque>
+#include <map>
 
 #include "tests/removal/scripted_after_file_list.h"
 #include "tests/snapshot/hooked_file_system.h"
@@ -39,18 +40,31 @@ public:
     std::vector<std::string> shown;
 };
 
-// An AFTER file: program name, drive lines as given, four unchanged configuration sections.
-std::string AfterFile(const std::string& name, const Lines& driveLines)
+// A configuration section of an AFTER file: the lines before and right after the installation.
+struct Section {
+    Lines before, after;
+};
+
+// An AFTER file: program name, drive lines as given, the configuration sections given (by section name),
+// "~NO CHANGE~" for the others.
+std::string AfterFile(const std::string& name, const Lines& driveLines,
+                      const std::map<std::string, Section>& changed = {})
 {
     Lines lines{name};
     lines.insert(lines.end(), driveLines.begin(), driveLines.end());
     lines.push_back("*AUTOEXEC*");
-    for (const char* section : {"AUTOEXEC", "CONFIG", "WIN", "SYSTEM"}) {
-        if (std::string(section) != "AUTOEXEC") {
-            lines.push_back(std::string("*") + section + "*");
+    for (const std::string section : {"AUTOEXEC", "CONFIG", "WIN", "SYSTEM"}) {
+        if (section != "AUTOEXEC") {
+            lines.push_back("*" + section + "*");
         }
-        lines.push_back("~NO CHANGE~");
-        lines.push_back(std::string("*END ") + section + "*");
+        if (const auto it = changed.find(section); it != changed.end()) {
+            lines.insert(lines.end(), it->second.before.begin(), it->second.before.end());
+            lines.push_back("*NEW " + section + "*");
+            lines.insert(lines.end(), it->second.after.begin(), it->second.after.end());
+        } else {
+            lines.push_back("~NO CHANGE~");
+        }
+        lines.push_back("*END " + section + "*");
     }
     return crlf(lines);
 }
@@ -269,6 +283,99 @@ TEST_F(DeleteProgramTest, ADirectoryThatIsNowALinkIsNeverEntered)
                                  "manually."}));
     EXPECT_EQ(test::readFile(world.tmp / "elsewhere/PRECIOUS"), "p");
     EXPECT_TRUE(pathExists(world.host("C:\\APP")));
+}
+
+TEST_F(DeleteProgramTest, OnlyEntriesOfExactlyTheRecordedNamesAreTouched)
+{
+    // The recorded APP folder and NEW.DLL are gone; namesakes in another letter case belong to someone else.
+    writeFile(world.host("C:\\WINDOWS\\new.dll"), "someone else's");
+    test::makeDirs(world.host("C:\\app"));
+    writeFile(world.host("C:\\WINDOWS\\KEEP.DLL"), "installed");
+    writeFile(world.host("C:\\WINDOWS\\keep.dll"), "someone else's");
+    record(AfterFile("Setup", {"C", "\\APP\\", "\\WINDOWS\\KEEP.DLL", "\\WINDOWS\\NEW.DLL"}));
+    auto expected = folderState(world.drive('C'));
+    expected.erase("/WINDOWS/KEEP.DLL");
+    world.prompts.answer(Answer::Yes);
+    world.prompts.answer(Answer::No);
+    run();
+    EXPECT_EQ(messages(),
+              (Lines{"Delete Setup? Are you sure?", "Confirm deletion of files in pre-existing directories?"}));
+    EXPECT_EQ(folderState(world.drive('C')), expected);
+    EXPECT_FALSE(pathExists(world.data("AFTER1.DAT")));
+}
+
+TEST_F(DeleteProgramTest, AConfigurationFileNotRestoredKeepsTheRecordAndASecondRunFinishes)
+{
+    // Three configuration files changed by the installation and unchanged since: CONFIG.SYS cannot be written,
+    // WIN.INI is a link to a file elsewhere, SYSTEM.INI is hidden. AUTOEXEC.BAT is restored the first time.
+    const std::map<std::string, Section> sections = {
+        {"AUTOEXEC", {{"ECHO OFF"}, {"ECHO OFF", "SET APP=1"}}},
+        {"CONFIG", {{"FILES=30"}, {"FILES=40"}}},
+        {"WIN", {{"[windows]"}, {"[windows]", "load=app.exe"}}},
+        {"SYSTEM", {{"[boot]"}, {"[boot]", "app=1"}}},
+    };
+    writeFile(world.host("C:\\APP\\APP.EXE"), "exe");
+    record(AfterFile("Setup", {"C", "\\APP\\"}, sections));
+    writeFile(world.host("C:\\AUTOEXEC.BAT"), crlf({"ECHO OFF", "SET APP=1"}));
+    writeFile(world.host("C:\\CONFIG.SYS"), crlf({"FILES=40"}));
+    writeFile(world.tmp / "elsewhere/win.ini", crlf({"[windows]", "load=app.exe"}));
+    symlink((world.tmp / "elsewhere/win.ini").c_str(), world.host("C:\\WINDOWS\\WIN.INI").c_str());
+    writeFile(world.host("C:\\WINDOWS\\SYSTEM.INI"), crlf({"[boot]", "app=1"}));
+    SetDos(world.host("C:\\WINDOWS\\SYSTEM.INI"), "0x2");
+    fs.failWriteAtomic = [](std::string_view path) -> std::optional<Error> {
+        return path == "C:\\CONFIG.SYS" ? std::optional(errorFromErrno(std::string(path), EIO)) : std::nullopt;
+    };
+    const std::string recordBytes = test::readFile(world.data("AFTER1.DAT"));
+    auto unchanged = [](const std::string& path) {
+        return "Considering restoring original " + path + " file. \n" + path +
+               " was changed during installation of Setup, but has not been changed since. " + path +
+               " can be easily restored by replacing original file. \nProceed?";
+    };
+    for (int k = 0; k < 3; ++k) {
+        world.prompts.answer(Answer::Yes);
+    }
+    run();
+    EXPECT_EQ(
+        messages(),
+        (Lines{"Delete Setup? Are you sure?", unchanged("C:\\AUTOEXEC.BAT"), unchanged("C:\\CONFIG.SYS"),
+               "The file C:\\CONFIG.SYS could not be written: Input/output error. It has been left unchanged.",
+               "The file C:\\WINDOWS\\WIN.INI is a symbolic link, so it has not been read and has been left "
+               "unchanged, with the file it points to. Restore it by hand if it needs it.",
+               "The file C:\\WINDOWS\\SYSTEM.INI is a hidden or system file, so it has not been read and has been "
+               "left unchanged. Restore it by hand if it needs it.",
+               "Not restored: C:\\CONFIG.SYS, C:\\WINDOWS\\WIN.INI and C:\\WINDOWS\\SYSTEM.INI. The AFTER file " +
+                   world.data("AFTER1.DAT") +
+                   " is kept, because it holds the lines from before the installation. Run Delete program "
+                   "again once the files can be restored."}));
+    EXPECT_EQ(world.prompts.messages().back().title, "Error");
+    EXPECT_EQ(test::readFile(world.data("AFTER1.DAT")), recordBytes);
+    EXPECT_TRUE(world.main.pairs.at(Pair::DeleteProgram));
+    EXPECT_FALSE(pathExists(world.host("C:\\APP")));
+    EXPECT_EQ(test::readFile(world.host("C:\\AUTOEXEC.BAT")), crlf({"ECHO OFF"}));
+    EXPECT_EQ(test::readFile(world.host("C:\\CONFIG.SYS")), crlf({"FILES=40"}));
+    EXPECT_EQ(test::readFile(world.tmp / "elsewhere/win.ini"), crlf({"[windows]", "load=app.exe"}));
+    char target[256] = {};
+    ASSERT_GT(readlink(world.host("C:\\WINDOWS\\WIN.INI").c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(std::string(target), world.tmp / "elsewhere/win.ini");
+
+    // The user mends the three files. The second run offers only their restorations and then lets the record go.
+    fs.failWriteAtomic = nullptr;
+    unlink(world.host("C:\\WINDOWS\\WIN.INI").c_str());
+    writeFile(world.host("C:\\WINDOWS\\WIN.INI"), crlf({"[windows]", "load=app.exe"}));
+    SetDos(world.host("C:\\WINDOWS\\SYSTEM.INI"), "0x0");
+    world.prompts = test::ScriptedPrompts();
+    for (int k = 0; k < 4; ++k) {
+        world.prompts.answer(Answer::Yes);
+    }
+    run();
+    EXPECT_EQ(messages(), (Lines{"Delete Setup? Are you sure?", unchanged("C:\\CONFIG.SYS"),
+                                 unchanged("C:\\WINDOWS\\WIN.INI"), unchanged("C:\\WINDOWS\\SYSTEM.INI")}));
+    EXPECT_FALSE(pathExists(world.data("AFTER1.DAT")));
+    EXPECT_FALSE(world.main.pairs.at(Pair::DeleteProgram));
+    EXPECT_EQ(test::readFile(world.host("C:\\AUTOEXEC.QRV")), crlf({"ECHO OFF", "SET APP=1"}));
+    EXPECT_EQ(test::readFile(world.host("C:\\CONFIG.SYS")), crlf({"FILES=30"}));
+    EXPECT_EQ(test::readFile(world.host("C:\\WINDOWS\\WIN.INI")), crlf({"[windows]"}));
+    EXPECT_EQ(test::readFile(world.host("C:\\WINDOWS\\SYSTEM.INI")), crlf({"[boot]"}));
 }
 
 }  // namespace

@@ -52,8 +52,11 @@ const MergeCase kMergeCases[] = {
     {"BlankLines", {"", "[boot]", "", "shell=progman.exe"}, {"[boot]", "shell=app.exe"},
      {"", "[boot]", "", "shell=app.exe", "", "user=1"}, {"", "[boot]", "", "shell=progman.exe", "", "user=1"}, {}},
     {"DeletedByUser", {"A=1", "ECHO ON", "B=2"}, {"A=5", "ECHO ON"}, {}, {}, {"A=1", "B=2"}},
-    {"SecondKeyMatchGivesTheFirstBack", {"DEVICE=A.SYS", "DEVICE=B.SYS"}, {"DEVICE=C.SYS"}, {"DEVICE=C.SYS", "X=1"},
-     {"DEVICE=B.SYS", "X=1"}, {"DEVICE=A.SYS"}},
+    {"ALineTakesOnlyTheFirstMissingLineOfItsKey", {"DEVICE=A.SYS", "DEVICE=B.SYS"}, {"DEVICE=C.SYS"},
+     {"DEVICE=C.SYS", "X=1"}, {"DEVICE=A.SYS", "X=1"}, {"DEVICE=B.SYS"}},
+    {"TwoReplacedLinesOfOneKeyComeBackInTheirOrder", {"DEVICE=C:\\DOS\\HIMEM.SYS", "DEVICE=C:\\DOS\\EMM386.EXE"},
+     {"DEVICE=C:\\APP\\A.SYS", "DEVICE=C:\\APP\\B.SYS"}, {"DEVICE=C:\\APP\\A.SYS", "DEVICE=C:\\APP\\B.SYS", "FILES=40"},
+     {"DEVICE=C:\\DOS\\HIMEM.SYS", "DEVICE=C:\\DOS\\EMM386.EXE", "FILES=40"}, {}},
 };
 // clang-format on
 
@@ -71,8 +74,8 @@ INSTANTIATE_TEST_SUITE_P(Table, MergeTest, ::testing::ValuesIn(kMergeCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The merge loops as the restoration describes them, positions from 1: lists with free room searched over
-// their whole capacity, the key rule only for lines that were not there before, and a line that takes a second
-// missing line giving the first one back.
+// their whole capacity, the key rule only for lines that were not there before, and a line that takes at most
+// one missing line, the first that fits.
 std::pair<Lines, Lines> LiteralMerge(const Lines& before, const Lines& installed, const Lines& now)
 {
     struct List {
@@ -119,29 +122,22 @@ std::pair<Lines, Lines> LiteralMerge(const Lines& before, const Lines& installed
             missing.add(original.slot[i]);
         }
     }
-    const List saved = missing;
     Lines written, unplaced;
     for (std::size_t i = 1; i <= current.count; ++i) {
         std::string L = current.slot[i];
         const std::size_t inOriginal = original.find(L), inInstalled = inst.find(L);
         bool keep = inOriginal > 0 || inInstalled == 0;
-        std::size_t held = 0;
-        for (std::size_t k = 1; k <= missing.count; ++k) {
+        bool taken = false;
+        for (std::size_t k = 1; k <= missing.count && !taken; ++k) {
             const std::string M = missing.slot[k];
-            auto take = [&] {
-                if (held != 0) {
-                    missing.slot[held] = saved.slot[held];
-                }
-                L = M, keep = true, missing.slot[k].clear(), held = k;
-            };
             const bool bothEq = M.find('=') != std::string::npos && L.find('=') != std::string::npos;
-            if (inOriginal == 0 && bothEq && inInstalled > 0 &&
-                (key(M) == key(L) || (upper(M.substr(0, 4)) == "PATH" && L.find(M) != std::string::npos))) {
-                take();
-            }
             const std::size_t rest = L.size() > 4 ? L.find_first_not_of(' ', 4) : std::string::npos;
-            if (upper(L.substr(0, 4)) == "REM " && upper(rest == std::string::npos ? "" : L.substr(rest)) == upper(M)) {
-                take();
+            taken =
+                (inOriginal == 0 && bothEq && inInstalled > 0 &&
+                 (key(M) == key(L) || (upper(M.substr(0, 4)) == "PATH" && L.find(M) != std::string::npos))) ||
+                (upper(L.substr(0, 4)) == "REM " && upper(rest == std::string::npos ? "" : L.substr(rest)) == upper(M));
+            if (taken) {
+                L = M, keep = true, missing.slot[k].clear();
             }
         }
         if (keep) {

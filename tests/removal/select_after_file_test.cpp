@@ -29,9 +29,10 @@ std::string NotANumber(const std::string& name)
 class UndeletingFileSystem : public FileSystem {
 public:
     using FileSystem::FileSystem;
-    Status removeFile(std::string_view path) override
+    Status removeFile(std::string_view path, Lookup lookup) override
     {
-        return path.ends_with("AFTER2.DAT") ? errorFromErrno(std::string(path), EACCES) : FileSystem::removeFile(path);
+        return path.ends_with("AFTER2.DAT") ? errorFromErrno(std::string(path), EACCES)
+                                            : FileSystem::removeFile(path, lookup);
     }
 };
 

@@ -55,7 +55,7 @@ TEST(ListLineChanges, HasNoLimitOnTheNumberOfLines)
 TEST(ListSystemFileChanges, NoChangeLeavesTheCallersListAndStopsAfterTheEndLine)
 {
     test::World world;
-    test::writeFile(world.data("AFTER1.DAT"), test::crlf({"stray", "~NO CHANGE~", "*END WIN*", "*SYSTEM*"}));
+    test::writeFile(world.data("AFTER1.DAT"), test::crlf({"~NO CHANGE~", "*END WIN*", "*SYSTEM*"}));
     auto after = AfterFileReader::open(*world.fs, world.data("AFTER1.DAT")).value();
     bool changed = true;
     Lines lines = {"as passed"};

@@ -63,14 +63,14 @@ public:
         return wrapWriter(std::move(*writer));
     }
 
-    Status removeFile(std::string_view path) override
+    Status removeFile(std::string_view path, Lookup lookup) override
     {
         if (failRemove) {
             if (std::optional<Error> error = failRemove(path)) {
                 return *error;
             }
         }
-        return FileSystem::removeFile(path);
+        return FileSystem::removeFile(path, lookup);
     }
 
     Status writeLinesAtomic(std::string_view path, const std::vector<std::string>& lines) override
