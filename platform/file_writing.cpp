@@ -5,7 +5,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <random>
+#include <string_view>
+#include <vector>
 
+#include "platform/directory_entries.h"
 #include "platform/fd.h"
 #include "platform/fd_text_file.h"
 #include "platform/file_system.h"
@@ -88,8 +91,54 @@ struct NewFileMode {
     gid_t gid = 0;
 };
 
-// Replaces `loc`'s entry with a new file written by `write` (which returns 0 or an errno): a temporary in
-// the same folder, synced, renamed into place, the folder synced. On failure the temporary goes and the old
+// A temporary name of an atomic write: ".morvane-" and twelve hexadecimal digits, then ".tmp".
+constexpr std::string_view kTemporaryPrefix = ".morvane-";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+constexpr std::size_t kTemporaryDigits = 12;
+
+bool isTemporaryName(std::string_view name)
+{
+    if (name.size() != kTemporaryPrefix.size() + kTemporaryDigits + kTemporarySuffix.size() ||
+        !name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix)) {
+        return false;
+    }
+    for (const char c : name.substr(kTemporaryPrefix.size(), kTemporaryDigits)) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Removes the temporaries that a write stopped by a crash or a kill left in a folder: the next write there is
+// the rerun of the one that was stopped, so nothing of Morvane's stays behind in the user's folders.
+void removeStaleTemporaries(int folder)
+{
+    Fd readable(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!readable.valid()) {
+        return;
+    }
+    std::vector<std::string> stale;
+    forEachEntry(readable.get(), [&](std::string_view name, unsigned char type) {
+        if ((type == DT_REG || type == DT_UNKNOWN) && isTemporaryName(name)) {
+            stale.emplace_back(name);
+        }
+    });
+    for (const std::string& name : stale) {
+        ::unlinkat(folder, name.c_str(), 0);
+    }
+}
+
+// Whether files written without a name can be given one (linkat through /proc/self/fd).
+bool canNameUnnamedFiles()
+{
+    static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+    return can;
+}
+
+// Replaces `loc`'s entry with a new file written by `write` (which returns 0 or an errno): written and synced
+// without a name where the file system allows it (so that a crash meanwhile leaves nothing), else under a
+// temporary name; then renamed into place and the folder synced. On failure the temporary goes and the old
 // file stays.
 template <typename Write>
 Status replaceAtomically(std::string_view path, const Location& loc, const NewFileMode& mode, Write&& write)
@@ -97,14 +146,26 @@ Status replaceAtomically(std::string_view path, const Location& loc, const NewFi
     if (loc.found && S_ISDIR(loc.st.st_mode)) {
         return errorFromErrno(std::string(path), EISDIR);
     }
+    removeStaleTemporaries(loc.folder.get());
     thread_local std::mt19937_64 random(std::random_device{}());
-    std::string temporary;
-    Fd fd;
-    for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
+    auto temporaryName = [] {
         char name[32];
         std::snprintf(name, sizeof name, ".morvane-%012llx.tmp",
                       static_cast<unsigned long long>(random() & 0xffffffffffffULL));
-        temporary = name;
+        return std::string(name);
+    };
+    std::string temporary;
+    Fd fd;
+    bool unnamed = false;
+    if (canNameUnnamedFiles()) {
+        fd.reset(::openat(loc.folder.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        unnamed = fd.valid();
+        if (!unnamed && errno != EOPNOTSUPP && errno != EISDIR) {
+            return errorFromErrno(std::string(path), errno);
+        }
+    }
+    for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
+        temporary = temporaryName();
         fd.reset(::openat(loc.folder.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (!fd.valid() && errno != EEXIST) {
             return errorFromErrno(std::string(path), errno);
@@ -124,6 +185,19 @@ Status replaceAtomically(std::string_view path, const Location& loc, const NewFi
     if (code == 0 && ::fsync(fd.get()) != 0) {
         code = errno;
     }
+    // The finished file gets its temporary name only now, one step before the rename.
+    for (int attempt = 0; code == 0 && unnamed && temporary.empty() && attempt < 100; ++attempt) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
+        std::string name = temporaryName();
+        if (::linkat(AT_FDCWD, self.c_str(), loc.folder.get(), name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            temporary = std::move(name);
+        } else if (errno != EEXIST) {
+            code = errno;
+        }
+    }
+    if (code == 0 && temporary.empty()) {
+        code = EEXIST;
+    }
     if (::close(fd.release()) != 0 && code == 0) {
         code = errno;
     }
@@ -131,7 +205,9 @@ Status replaceAtomically(std::string_view path, const Location& loc, const NewFi
         code = errno;
     }
     if (code != 0) {
-        ::unlinkat(loc.folder.get(), temporary.c_str(), 0);
+        if (!temporary.empty()) {
+            ::unlinkat(loc.folder.get(), temporary.c_str(), 0);
+        }
         return errorFromErrno(std::string(path), code);
     }
     // The rename is durable once the folder is synced; an O_PATH descriptor cannot be synced, so reopen.

@@ -29,18 +29,34 @@ TEST(DriveTests, ReadableDrivesAreThoseThatCanBeListed)
 {
     World world({'C', 'D'});
     EXPECT_TRUE(DriveReadable(*world.fs, 'C'));
-    EXPECT_TRUE(DriveReadable(*world.fs, 'D'));  // empty drive
+    EXPECT_TRUE(DriveReadable(*world.fs, 'D'));   // empty drive
     EXPECT_FALSE(DriveReadable(*world.fs, 'Q'));  // no such drive
 }
+
+// A file system that cannot hold a file without a name, as some network file systems.
+class NoUnnamedFilesFs : public FileSystem {
+public:
+    using FileSystem::FileSystem;
+    Result<std::unique_ptr<LineWriter>> createForWriting(std::string_view path, CreateMode mode) override
+    {
+        if (mode == CreateMode::Unnamed) {
+            return errorFromErrno(std::string(path), EOPNOTSUPP);
+        }
+        return FileSystem::createForWriting(path, mode);
+    }
+};
 
 TEST(DriveTests, WritableDriveKeepsTheUsersScratchNamedFileAndLeavesNothingBehind)
 {
     World world;
     writeFile(world.host("C:\\asdzxc.zxc"), "the user's own file\n");
-    EXPECT_TRUE(DriveWritable(*world.fs, 'C'));
-    EXPECT_EQ(readFile(world.host("C:\\asdzxc.zxc")), "the user's own file\n");
-    EXPECT_FALSE(pathExists(world.host("C:\\asdzxc1.zxc")));
-    EXPECT_FALSE(DriveWritable(*world.fs, 'Q'));
+    const auto before = folderState(world.drive('C'));
+    NoUnnamedFilesFs named(world.fs->drives());
+    for (FileSystem* fs : {world.fs.get(), static_cast<FileSystem*>(&named)}) {
+        EXPECT_TRUE(DriveWritable(*fs, 'C'));
+        EXPECT_EQ(folderState(world.drive('C')), before);
+        EXPECT_FALSE(DriveWritable(*fs, 'Q'));
+    }
 }
 
 // A drive whose files cannot be created, as on a write-protected medium.
@@ -76,8 +92,8 @@ TEST(CountFiles, CountsOrdinaryMatchesOnly)
 TEST(ReadLeadingNumber, ReadsLikeANumberAtTheStartOfAText)
 {
     const std::pair<const char*, long> cases[] = {
-        {"12.DAT", 12}, {"3.DAT", 3}, {".DAT", 0}, {"X.DAT", 0}, {"", 0}, {"07.DAT", 7}, {"1.5.DAT", 2},
-        {"0.DAT", 0},   {" 4.DAT", 4}, {"2X.DAT", 2},
+        {"12.DAT", 12}, {"3.DAT", 3},   {".DAT", 0},  {"X.DAT", 0},  {"", 0},
+        {"07.DAT", 7},  {"1.5.DAT", 2}, {"0.DAT", 0}, {" 4.DAT", 4}, {"2X.DAT", 2},
     };
     for (const auto& [text, expected] : cases) {
         EXPECT_EQ(ReadLeadingNumber(text), expected) << text;

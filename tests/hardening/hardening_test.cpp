@@ -7,10 +7,12 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <map>
 #include <sstream>
 
 #include "changes/create_after_file.h"
+#include "core/helpers.h"
 #include "records/after_file_reader.h"
 #include "records/normalize.h"
 #include "records/record_format.h"
@@ -753,6 +755,243 @@ TEST(HostileNames, ATreeDeeperThanAnyPathCanSpellIsRecordedAndItsInstallationRem
     RemoveChain(chain, name, {"old.txt", "NEW/.hidden.bin", "added.txt"});
     ::rmdir((world.drive('C') + "/DEEP").c_str());
     EXPECT_FALSE(pathExists(world.drive('C') + "/DEEP")) << "the test's tree could not be removed";
+}
+
+}  // namespace
+}  // namespace morvane::test
+
+namespace morvane::test {
+namespace {
+
+// ---------------------------------------------------------------------------------------------------------
+// Delete program stopped with SIGKILL at any moment, then run again
+
+// Answers every question the same way, whatever has been asked before: Yes to the deletion and to putting back
+// an unchanged configuration file, No to confirming each file in an older directory (so they all go).
+class SteadyAnswers : public Prompts {
+public:
+    Answer messageBox(std::string_view text, Buttons buttons, Icon, std::string_view) override
+    {
+        if (buttons == Buttons::Ok) {
+            return Answer::Ok;
+        }
+        return text.starts_with("Confirm deletion") ? Answer::No : Answer::Yes;
+    }
+    std::string inputBox(std::string_view, std::string_view, std::string_view) override { return {}; }
+    void beep() override {}
+};
+
+// The restoration window's choice for each file: merge AUTOEXEC.BAT and CONFIG.SYS, replace SYSTEM.INI.
+class SteadyForm4 : public RestoreOptions {
+public:
+    int ShowRestoreOptions(const std::string& path, const std::string&, bool) override
+    {
+        return path.ends_with("SYSTEM.INI") ? 2 : 3;
+    }
+};
+
+class FirstEntry : public AfterFileList {
+public:
+    void setPrompt(std::string_view) override {}
+    int ShowAfterFileList(const std::vector<std::string>&) override { return 0; }
+};
+
+// Replaces the contents of `to` (kept itself: the file system object holds it open) by those of `from`.
+void RestoreFolder(const std::string& from, const std::string& to)
+{
+    namespace fs = std::filesystem;
+    for (const auto& entry : fs::directory_iterator(to)) {
+        fs::remove_all(entry.path());
+    }
+    fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+}
+
+// Points TMPDIR at a folder in memory while it lives, where there is one: a test that copies a tree and syncs
+// files several hundred times runs there in a fraction of the time.
+class TemporariesInMemory {
+public:
+    TemporariesInMemory()
+    {
+        if (const char* was = std::getenv("TMPDIR")) {
+            m_was = was;
+        }
+        struct stat st {};
+        if (::stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) && ::access("/dev/shm", W_OK) == 0) {
+            ::setenv("TMPDIR", "/dev/shm", 1);
+        }
+    }
+    ~TemporariesInMemory()
+    {
+        if (m_was) {
+            ::setenv("TMPDIR", m_was->c_str(), 1);
+        } else {
+            ::unsetenv("TMPDIR");
+        }
+    }
+
+private:
+    std::optional<std::string> m_was;
+};
+
+TEST(CrashAtAnyMoment, AKilledDeleteProgramIsFinishedByASecondRunAndLosesNoConfigurationLine)
+{
+    TemporariesInMemory inMemory;
+    World world;
+    world.fs->setScanThreads(1);
+    const auto cases = ConfigCases();
+    BuildTree(world, 20, 2);
+    for (std::size_t k = 0; k < kConfigFiles.size(); ++k) {
+        writeFile(world.host(ConfigFilePath(world.state, kConfigFiles[k])), crlf(cases[k].old));
+    }
+    world.prompts.type("Killed");
+    world.prompts.type("C");
+    CreateBeforeFile(world.ctx());
+    // The installation: new folders with files, files added to older folders, the configuration files changed;
+    // then the user's later edits.
+    for (int d = 0; d < 6; ++d) {
+        for (int f = 0; f < 3; ++f) {
+            writeFile(world.drive('C') + "/NEWAPP/PART" + std::to_string(d) + "/file" + std::to_string(f) + ".dat",
+                      "installed");
+        }
+    }
+    Install(world, 20, 1);
+    for (std::size_t k = 0; k < kConfigFiles.size(); ++k) {
+        writeFile(world.host(ConfigFilePath(world.state, kConfigFiles[k])), crlf(cases[k].installed));
+    }
+    CreateAfterFile(world.ctx());
+    ASSERT_TRUE(pathExists(world.data("AFTER1.DAT")));
+    WriteConfigs(world, cases);
+
+    const std::string root = world.tmp.path();
+    const TempDir saved;
+    for (const char* folder : {"/c", "/data"}) {
+        makeDirs(saved.path() + folder);
+        RestoreFolder(root + folder, saved.path() + folder);
+    }
+    const State start = folderState(root);
+    SteadyAnswers answers;
+    SteadyForm4 form4;
+    FirstEntry list;
+    const Context ctx{world.state, *world.fs, answers, world.panel, world.main, world.events};
+    auto remove = [&] { DeleteProgram(ctx, list, form4); };
+    auto reset = [&] {
+        for (const char* folder : {"/c", "/data"}) {
+            RestoreFolder(saved.path() + folder, root + folder);
+        }
+    };
+
+    const long calls = RunKilledAt(remove, -1);
+    if (calls < 0) {
+        GTEST_SKIP() << "tracing a child process is not allowed here";
+    }
+    const State finished = folderState(root);
+    ASSERT_FALSE(finished.contains("/data/AFTER1.DAT"));
+    ASSERT_TRUE(finished.contains("/c/CONFIG.MIS")) << "the merge leaves a line it cannot place";
+
+    // The same deletion with nothing to restore tells where the restorations begin; they get stops of their own.
+    reset();
+    std::string record = readFile(world.data("AFTER1.DAT"));
+    record.erase(record.find("*AUTOEXEC*"));
+    record += crlf({"*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*", "~NO CHANGE~", "*END CONFIG*", "*WIN*",
+                    "~NO CHANGE~", "*END WIN*", "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"});
+    writeFile(world.data("AFTER1.DAT"), record);
+    const long deletionCalls = RunKilledAt(remove, -1);
+    ASSERT_GT(deletionCalls, 100);
+    ASSERT_GT(calls, deletionCalls + 100);
+    std::vector<long> stops = SpreadStops(deletionCalls, 55);
+    for (const long stop : SpreadStops(calls - deletionCalls + 40, 55)) {
+        stops.push_back(deletionCalls - 40 + stop);
+    }
+
+    long killed = 0, failures = 0;
+    for (const long stop : stops) {
+        reset();
+        const long reached = RunKilledAt(remove, stop);
+        ASSERT_GE(reached, 0);
+        killed += reached == stop ? 1 : 0;
+        // Each entry is as it was or as the whole deletion leaves it, a configuration file is changed only with
+        // its complete safety copy, and the record goes last.
+        State state = folderState(root);
+        std::erase_if(state, [](const auto& entry) { return IsTemporary(entry.first); });
+        std::string wrong;
+        for (const auto& [path, value] : state) {
+            const auto a = start.find(path), b = finished.find(path);
+            if ((a == start.end() || a->second != value) && (b == finished.end() || b->second != value)) {
+                wrong += path + " is neither as it was nor as the deletion leaves it\n";
+            }
+        }
+        for (const auto& [path, value] : start) {
+            if (!state.contains(path) && finished.contains(path)) {
+                wrong += path + " is gone, though the deletion keeps it\n";
+            }
+        }
+        for (std::size_t k = 0; k < kConfigFiles.size(); ++k) {
+            const ConfigPaths p = PathsOf(world, kConfigFiles[k]);
+            const std::string file = p.file.substr(root.size()), qrv = p.qrv.substr(root.size());
+            if (state.at(file) != start.at(file) && (!state.contains(qrv) || state.at(qrv) != finished.at(qrv))) {
+                wrong += file + " changed without its complete safety copy\n";
+            }
+        }
+        if (!state.contains("/data/AFTER1.DAT") && Differences(finished, state) != "") {
+            wrong += "the record went before the deletion was complete\n";
+        }
+        // The second run, with the same answers, leaves exactly what one run leaves.
+        DeleteProgram(ctx, list, form4);
+        wrong += Differences(finished, folderState(root));
+        failures += wrong.empty() ? 0 : 1;
+        EXPECT_EQ(wrong, "") << "stopped at system call " << stop << " of " << calls;
+    }
+    std::printf(
+        "Delete program killed at %zu points (%ld stops reached) of %ld system calls, the restorations from "
+        "%ld; %ld failures\n",
+        stops.size(), killed, calls, deletionCalls, failures);
+    EXPECT_GE(killed, 100);
+}
+
+TEST(CrashAtAnyMoment, TheDriveCheckLeavesNothingInTheDrivesRoot)
+{
+    World world;
+    const State clean = folderState(world.tmp.path());
+    auto check = [&] { (void)DriveWritable(*world.fs, 'C'); };
+    const long calls = RunKilledAt(check, -1);
+    if (calls < 0) {
+        GTEST_SKIP() << "tracing a child process is not allowed here";
+    }
+    for (long stop = 0; stop < calls; ++stop) {
+        ASSERT_GE(RunKilledAt(check, stop), 0);
+        ASSERT_EQ(Differences(clean, folderState(world.tmp.path())), "") << "stopped at system call " << stop;
+    }
+}
+
+TEST(MountedLater, AFileInAnOlderDirectoryOnAFileSystemMountedSinceIsLeftAlone)
+{
+    World world;
+    makeDirs(world.host("C:\\WINDOWS\\SYSTEM"));
+    writeFile(world.host("C:\\WINDOWS\\ADDED.DLL"), "installed");
+    writeFile(world.data("AFTER1.DAT"),
+              crlf({"Setup", "C", "\\WINDOWS\\ADDED.DLL", "\\WINDOWS\\SYSTEM\\NEW.DLL", "*AUTOEXEC*", "~NO CHANGE~",
+                    "*END AUTOEXEC*", "*CONFIG*", "~NO CHANGE~", "*END CONFIG*", "*WIN*", "~NO CHANGE~", "*END WIN*",
+                    "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"}));
+    const int code = WithSmallDisk(world.host("C:\\WINDOWS\\SYSTEM"), 1024, [&] {
+        // A file system mounted on an older folder after the installation, holding a file of the recorded name.
+        world.fs = std::make_unique<FileSystem>(world.fs->drives());
+        writeFile(world.host("C:\\WINDOWS\\SYSTEM\\NEW.DLL"), "on the other file system");
+        world.prompts.answer(Answer::Yes);
+        world.prompts.answer(Answer::No);
+        FirstEntry list;
+        NoRestoreOptions form4;
+        DeleteProgram(world.ctx(), list, form4);
+        const bool right =
+            readFile(world.host("C:\\WINDOWS\\SYSTEM\\NEW.DLL")) == "on the other file system" &&
+            !pathExists(world.host("C:\\WINDOWS\\ADDED.DLL")) && !pathExists(world.data("AFTER1.DAT")) &&
+            world.prompts.messageTexts() ==
+                Lines{"Delete Setup? Are you sure?", "Confirm deletion of files in pre-existing directories?"};
+        return right ? 0 : 1;
+    });
+    if (code == 77) {
+        GTEST_SKIP() << "no permission to mount a file system in a private namespace";
+    }
+    EXPECT_EQ(code, 0);
 }
 
 }  // namespace
