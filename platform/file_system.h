@@ -105,7 +105,8 @@ std::vector<std::string> VolatileFolders();
 // path is looked up case-insensitively as well; the rest of a host path is used as it stands.
 //
 // Links are never followed: a link is listed as an ordinary file and removing it removes the link. A
-// directory that is the mount point of another file system is not part of its drive.
+// directory that is the mount point of another file system is not part of its drive, nor is a folder the drive
+// map leaves out: subdirectories, readDirectory and readTree never name one, and refuse to read inside one (EXDEV).
 //
 // The functions are virtual so that tests can inject failures.
 class FileSystem {
