@@ -10,6 +10,10 @@
 #include <string_view>
 #include <vector>
 
+namespace morvane {
+struct LeftOutNode;
+}
+
 namespace morvane::host {
 
 // Large enough that most directories come in one getdents64 call.
@@ -77,7 +81,9 @@ struct EntryNames {
 };
 
 // One pass over an open directory: its real subdirectories on `device` and, when asked, every other entry,
-// both sorted in listing order. Names a Windows path cannot carry are counted, not kept. 0 or an errno.
-int readEntries(int dirFd, dev_t device, bool wantFiles, EntryNames& out);
+// both sorted in listing order. Names a Windows path cannot carry are counted, not kept. With `leftOut` (the
+// directory's node of its drive's left-out folders), the names it leaves out are neither kept nor counted.
+// 0 or an errno.
+int readEntries(int dirFd, dev_t device, bool wantFiles, EntryNames& out, const LeftOutNode* leftOut = nullptr);
 
 }  // namespace morvane::host

@@ -39,7 +39,7 @@ int classify(int dirFd, const char* name, unsigned char type, dev_t device, Entr
     return 0;
 }
 
-int readEntries(int dirFd, dev_t device, bool wantFiles, EntryNames& out)
+int readEntries(int dirFd, dev_t device, bool wantFiles, EntryNames& out, const LeftOutNode* leftOut)
 {
     out.clear();
     int failure = 0;
@@ -60,6 +60,10 @@ int readEntries(int dirFd, dev_t device, bool wantFiles, EntryNames& out)
         }
         const bool directory = kind == EntryKind::Directory;
         if (!expressible(name)) {
+            // A left-out name is not passed over: it was never part of the drive.
+            if (leftOut && leftOut->leavesOut(name)) {
+                return;
+            }
             ++(directory ? out.skippedDirectories : out.skippedFiles);
             return;
         }
@@ -71,6 +75,12 @@ int readEntries(int dirFd, dev_t device, bool wantFiles, EntryNames& out)
     });
     if (readError != 0 || failure != 0) {
         return readError != 0 ? readError : failure;
+    }
+    // Looked up once the directory is read, so that a directory without left-out names costs nothing per entry.
+    if (leftOut) {
+        const auto isLeftOut = [&](EntryNames::Span span) { return leftOut->leavesOut(out.name(span)); };
+        std::erase_if(out.files, isLeftOut);
+        std::erase_if(out.directories, isLeftOut);
     }
     const auto less = [&out](EntryNames::Span a, EntryNames::Span b) { return listingLess(out.name(a), out.name(b)); };
     std::sort(out.files.begin(), out.files.end(), less);
@@ -92,10 +102,10 @@ struct Contents {
 };
 
 // One pass over an open directory (see readEntries), as strings. 0 or an errno.
-int readContents(int dirFd, dev_t device, bool wantFiles, Contents& out)
+int readContents(int dirFd, dev_t device, bool wantFiles, const LeftOutNode* leftOut, Contents& out)
 {
     thread_local EntryNames names;
-    if (const int code = readEntries(dirFd, device, wantFiles, names); code != 0) {
+    if (const int code = readEntries(dirFd, device, wantFiles, names, leftOut); code != 0) {
         return code;
     }
     out.files.reserve(names.files.size());
@@ -111,12 +121,14 @@ int readContents(int dirFd, dev_t device, bool wantFiles, Contents& out)
     return 0;
 }
 
-// Opens a directory of a drive and reads it in one pass. `listed`: the names are those a listing gave, taken
-// exactly as spelled, and the directory must still lie on its drive's file system.
+// Opens a directory of a drive and reads it in one pass, without the names its drive leaves out. `listed`: the
+// names are those a listing gave, taken exactly as spelled, and the directory must still lie on its drive's file
+// system.
 Result<Contents> readDirectoryAt(const FileSystem& fs, std::string_view directory, bool wantFiles, bool listed)
 {
     dev_t device = 0;
-    auto dir = PathResolver(fs).openDirectory(directory, device, nullptr, listed);
+    const LeftOutNode* leftOut = nullptr;
+    auto dir = PathResolver(fs).openDirectory(directory, device, nullptr, listed, &leftOut);
     if (!dir) {
         return dir.error();
     }
@@ -130,7 +142,7 @@ Result<Contents> readDirectoryAt(const FileSystem& fs, std::string_view director
         }
     }
     Contents contents;
-    if (const int code = readContents(dir->get(), device, wantFiles, contents); code != 0) {
+    if (const int code = readContents(dir->get(), device, wantFiles, leftOut, contents); code != 0) {
         return errorFromErrno(std::string(directory), code);
     }
     return contents;

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -6,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <set>
 
 #include "platform/directory_entries.h"
 #include "platform/fd.h"
@@ -39,6 +41,46 @@ std::vector<char> DriveMap::letters() const
         out.push_back(letter);
     }
     return out;
+}
+
+const LeftOutNode* LeftOutNode::child(std::string_view childName) const
+{
+    const auto it = std::lower_bound(children.begin(), children.end(), childName,
+                                     [](const LeftOutNode& node, std::string_view name) { return node.name < name; });
+    return it != children.end() && it->name == childName ? &*it : nullptr;
+}
+
+void DriveMap::leaveOut(char letter, const std::vector<std::string>& relativePaths)
+{
+    LeftOutNode& root = m_leftOut[upperAscii(letter)];
+    for (const std::string& path : relativePaths) {
+        LeftOutNode* node = &root;
+        std::size_t pos = 0;
+        while (pos < path.size()) {
+            const std::size_t slash = std::min(path.find('/', pos), path.size());
+            const std::string_view name = std::string_view(path).substr(pos, slash - pos);
+            pos = slash + 1;
+            if (name.empty()) {
+                continue;
+            }
+            auto it = std::lower_bound(node->children.begin(), node->children.end(), name,
+                                       [](const LeftOutNode& child, std::string_view n) { return child.name < n; });
+            if (it == node->children.end() || it->name != name) {
+                it = node->children.insert(it, LeftOutNode{std::string(name), false, {}});
+            }
+            node = &*it;
+        }
+        // An empty path names the drive root, which a drive never leaves out.
+        if (node != &root) {
+            node->whole = true;
+        }
+    }
+}
+
+const LeftOutNode* DriveMap::leftOut(char letter) const
+{
+    const auto it = m_leftOut.find(upperAscii(letter));
+    return it == m_leftOut.end() ? nullptr : &it->second;
 }
 
 namespace {
@@ -90,6 +132,7 @@ Result<DriveMap> DriveMap::fromPrefix(const std::string& prefix)
             return errorFromErrno(devices, errno);
         }
         map.set('C', "/");
+        map.leaveOut('C', VolatileFolders());
         return map;
     }
     std::vector<std::string> entries;
@@ -121,6 +164,30 @@ Result<DriveMap> DriveMap::fromPrefix(const std::string& prefix)
         }
     }
     return map;
+}
+
+std::vector<std::string> VolatileFolders()
+{
+    std::vector<std::string> out = {"tmp", "var/tmp", "var/cache", "var/log", "var/spool", "run", "proc", "sys", "dev"};
+    std::set<std::string> seen;
+    const auto addCacheOf = [&](const char* home) {
+        if (!home || home[0] != '/') {
+            return;
+        }
+        // "/" as a home folder gives "/.cache"; "/home/alice/" and "/home//alice" are one folder.
+        std::string cache = normaliseAbsolute(joinHost(home, ".cache")).substr(1);
+        if (seen.insert(cache).second) {
+            out.push_back(std::move(cache));
+        }
+    };
+    ::setpwent();
+    while (const passwd* pw = ::getpwent()) {
+        addCacheOf(pw->pw_dir);
+    }
+    ::endpwent();
+    const std::string home = homeFolder();
+    addCacheOf(home.c_str());
+    return out;
 }
 
 Result<DriveMap> DriveMap::fromEnvironment()

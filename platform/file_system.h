@@ -54,8 +54,27 @@ struct DirectoryContents {
     std::size_t skipped = 0;                  // names a Windows path cannot express
 };
 
+// The folders left out of a drive, as a tree of names below its root: one node per name, spelled exactly as on
+// disk (no letter-case lookup). A node marked whole is left out with everything in it; the others only lead to
+// deeper ones. The readers look names up here only in the few directories that have a node.
+struct LeftOutNode {
+    std::string name;
+    bool whole = false;
+    std::vector<LeftOutNode> children;  // sorted by name, byte by byte
+
+    // The child of exactly that name; nullptr when there is none.
+    const LeftOutNode* child(std::string_view childName) const;
+    // Whether the entry of that name in this node's directory is left out.
+    bool leavesOut(std::string_view childName) const
+    {
+        const LeftOutNode* found = child(childName);
+        return found && found->whole;
+    }
+};
+
 // Drive letters and the host folders they stand for, read like Wine reads a prefix: each entry "x:" of
-// <prefix>/dosdevices that is a symbolic link to a directory. Without that folder C: is "/".
+// <prefix>/dosdevices that is a symbolic link to a directory. Without that folder C: is "/", without the folders
+// of VolatileFolders().
 class DriveMap {
 public:
     // An error when the prefix's dosdevices folder is there but cannot be read.
@@ -68,9 +87,21 @@ public:
     const std::string* root(char letter) const;
     std::vector<char> letters() const;  // upper case, in alphabetical order
 
+    // Leaves folders out of a drive: paths below its root, names separated by '/' and spelled as on disk ("tmp",
+    // "home/alice/.cache"). No listing a scan reads names them, so nothing in them is recorded or deleted.
+    void leaveOut(char letter, const std::vector<std::string>& relativePaths);
+    // The drive's left-out folders, the tree's root standing for the drive root; nullptr when it has none.
+    const LeftOutNode* leftOut(char letter) const;
+
 private:
-    std::map<char, std::string> m_roots;  // upper-case letter -> host folder
+    std::map<char, std::string> m_roots;    // upper-case letter -> host folder
+    std::map<char, LeftOutNode> m_leftOut;  // upper-case letter -> its left-out folders
 };
+
+// The folders of the root file system where the system and running programs keep volatile data, relative to "/":
+// tmp, var/tmp, var/cache, var/log, var/spool, run, proc, sys, dev, and .cache in each home folder of the password
+// database (absolute ones only) and in $HOME, each once.
+std::vector<std::string> VolatileFolders();
 
 // The one door to the host file system.
 //
@@ -82,7 +113,8 @@ private:
 // path is looked up case-insensitively as well; the rest of a host path is used as it stands.
 //
 // Links are never followed: a link is listed as an ordinary file and removing it removes the link. A
-// directory that is the mount point of another file system is not part of its drive.
+// directory that is the mount point of another file system is not part of its drive, nor is a folder the drive
+// map leaves out: subdirectories, readDirectory and readTree never name one, and refuse to read inside one (EXDEV).
 //
 // The functions are virtual so that tests can inject failures.
 class FileSystem {

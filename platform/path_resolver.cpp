@@ -6,6 +6,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -306,8 +307,12 @@ Result<Location> PathResolver::locate(std::string_view path, Lookup lookup) cons
     return loc;
 }
 
-Result<Fd> PathResolver::openDirectory(std::string_view path, dev_t& device, std::string* host, bool exact) const
+Result<Fd> PathResolver::openDirectory(std::string_view path, dev_t& device, std::string* host, bool exact,
+                                       const LeftOutNode** leftOut) const
 {
+    if (leftOut) {
+        *leftOut = nullptr;
+    }
     ParsedPath parsed;
     if (Status s = parsePath(path, parsed); !s) {
         return s.error();
@@ -333,10 +338,36 @@ Result<Fd> PathResolver::openDirectory(std::string_view path, dev_t& device, std
         return drive.error();
     }
     device = drive->device;
-    if (host) {
-        *host = *m_fs.drives().root(parsed.letter);
+    const std::string& root = *m_fs.drives().root(parsed.letter);
+    const LeftOutNode* tree = leftOut ? m_fs.drives().leftOut(parsed.letter) : nullptr;
+    if (!tree) {
+        if (host) {
+            *host = root;
+        }
+        return openFolder(path, *drive, parsed.components, parsed.components.size(), O_RDONLY, host, exact);
     }
-    return openFolder(path, *drive, parsed.components, parsed.components.size(), O_RDONLY, host, exact);
+    // The tree is walked with the names found on disk, however the path spells them.
+    std::string local;
+    std::string& found = host ? *host : local;
+    found = root;
+    auto dir = openFolder(path, *drive, parsed.components, parsed.components.size(), O_RDONLY, &found, exact);
+    if (!dir) {
+        return dir;
+    }
+    const LeftOutNode* node = tree;
+    const std::string_view below = std::string_view(found).substr(root.size());
+    for (std::size_t pos = 0; node && pos < below.size();) {
+        const std::size_t slash = std::min(below.find('/', pos), below.size());
+        if (slash > pos) {
+            node = node->child(below.substr(pos, slash - pos));
+            if (node && node->whole) {
+                return errorWithReason(std::string(path), EXDEV, "the folder is left out of the drive");
+            }
+        }
+        pos = slash + 1;
+    }
+    *leftOut = node;
+    return dir;
 }
 
 // Where an existing file or directory is; ENOENT when nothing has that name.

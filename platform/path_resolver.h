@@ -101,8 +101,11 @@ public:
 
     // Opens a directory for reading its entries. `device` receives the device that its subdirectories must
     // share (the drive root's for Windows paths, the directory's own for host paths); `host` its host path.
-    // With `exact`, a Windows path's names are taken as spelled (see openFolder).
-    Result<Fd> openDirectory(std::string_view path, dev_t& device, std::string* host, bool exact = false) const;
+    // With `exact`, a Windows path's names are taken as spelled (see openFolder). `leftOut`, when given, receives
+    // the directory's node among its drive's left-out folders (nullptr when nothing in it is left out); a
+    // directory inside a left-out folder is then refused with EXDEV, as not part of the drive.
+    Result<Fd> openDirectory(std::string_view path, dev_t& device, std::string* host, bool exact = false,
+                             const LeftOutNode** leftOut = nullptr) const;
 
 private:
     const FileSystem& m_fs;

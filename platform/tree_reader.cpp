@@ -31,9 +31,9 @@ public:
         : m_fs(fs), m_tree(tree), m_device(device), m_workers(threads)
     {}
 
-    void run(Fd root, const TreeTick& tick)
+    void run(Fd root, const LeftOutNode* leftOut, const TreeTick& tick)
     {
-        m_stack.push_back(Task{&m_tree.m_root, nullptr, std::make_shared<Fd>(std::move(root))});
+        m_stack.push_back(Task{&m_tree.m_root, nullptr, std::make_shared<Fd>(std::move(root)), leftOut});
         m_outstanding = 1;
         std::vector<std::thread> helpers;
         for (std::size_t k = 1; k < m_workers.size(); ++k) {
@@ -57,8 +57,9 @@ public:
 private:
     struct Task {
         ScanNode* node;
-        std::shared_ptr<Fd> parent;  // the open parent; null for the first directory
-        std::shared_ptr<Fd> self;    // the first directory, already open
+        std::shared_ptr<Fd> parent;            // the open parent; null for the first directory
+        std::shared_ptr<Fd> self;              // the first directory, already open
+        const LeftOutNode* leftOut = nullptr;  // its node among the drive's left-out folders; null for almost every one
     };
 
     // What one thread owns: the names and nodes it stored, and a buffer for the entries of one directory.
@@ -185,7 +186,7 @@ private:
         }
 
         EntryNames& entries = worker.entries;
-        if (const int code = readEntries(self->get(), m_device, true, entries); code != 0) {
+        if (const int code = readEntries(self->get(), m_device, true, entries, task.leftOut); code != 0) {
             fail(worker, node, code);
             return;
         }
@@ -215,7 +216,13 @@ private:
         for (std::size_t k = 0; k < count; ++k) {
             ScanNode& child = node.children[k];
             child.name = worker.names.add(entries.name(entries.directories[k]));
-            worker.found.push_back(Task{&child, self, nullptr});
+            worker.found.push_back(Task{&child, self, nullptr, nullptr});
+        }
+        // Only a directory with a node of its own has subdirectories that may lead to deeper left-out folders.
+        if (task.leftOut) {
+            for (Task& found : worker.found) {
+                found.leftOut = task.leftOut->child(found.node->name);
+            }
         }
     }
 
@@ -252,14 +259,15 @@ Result<std::unique_ptr<ScanTree>> FileSystem::readTree(std::string_view director
                                                        const TreeTick& tick) const
 {
     dev_t device = 0;
-    auto root = PathResolver(*this).openDirectory(directory, device, nullptr, true);
+    const LeftOutNode* leftOut = nullptr;
+    auto root = PathResolver(*this).openDirectory(directory, device, nullptr, true, &leftOut);
     if (!root) {
         return root.error();
     }
     auto tree = std::make_unique<ScanTree>();
     tree->m_threads = scanThreads();
     TreeReading reading(*this, *tree, device, tree->m_threads);
-    reading.run(std::move(*root), tick);
+    reading.run(std::move(*root), leftOut, tick);
     if (reading.m_stopped.load()) {
         return errorWithReason(std::string(directory), ECANCELED, "Stopped at the user's request");
     }

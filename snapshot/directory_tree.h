@@ -117,10 +117,12 @@ private:
 // longer a directory of the drive, by the time the scan reads it (VanishedMeanwhile) stays in the list as an
 // empty directory, without an error and without being counted; `files` marks it as vanished. Any other
 // directory that cannot be read ends the scan with an error whose path is that directory as it stood in the
-// list ("C:\TEMP\"). Names the platform left out are added to counts->skipped. When `files` is given, the file
-// names of each directory read are kept there (see DirectoryFiles). Window events run on the calling thread a
-// few dozen times a second at most, however many directories there are; when the user asked to stop meanwhile
-// (EventPump::stopRequested), the scan ends with an error of code ECANCELED (see StoppedByUser).
+// list ("C:\TEMP\"). Names the platform passed over (a Windows path cannot express them) are added to
+// counts->skipped; the folders the drive map leaves out are not part of the drive and count for nothing. When
+// `files` is given, the file names of each directory read are kept there (see DirectoryFiles). Window events run
+// on the calling thread a few dozen times a second at most, however many directories there are; when the user
+// asked to stop meanwhile (EventPump::stopRequested), the scan ends with an error of code ECANCELED (see
+// StoppedByUser).
 //
 // The drive is read with FileSystem::readTree (on several threads, each directory opened relative to its
 // parent) when the file system reads whole trees, else with one readDirectory call per directory in list

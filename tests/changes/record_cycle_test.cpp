@@ -7,6 +7,7 @@
 
 #include "changes/create_after_file.h"
 #include "snapshot/create_before_file.h"
+#include "tests/snapshot/hooked_file_system.h"
 #include "tests/support/doubles.h"
 
 namespace morvane {
@@ -131,6 +132,47 @@ TEST(RecordCycle, BeforeInstallationAfterGiveTheRecordFilesByteForByte)
     EXPECT_TRUE(world.prompts.allAnswered());
     EXPECT_TRUE(world.prompts.messages().empty());
     EXPECT_TRUE(pathExists(world.host("C:\\EDITOR\\PLUGINS\\SPELL.DLL")));
+}
+
+// A temporary folder stands for "/" as drive C:, with folders where the system and other programs write while an
+// installation runs. Whichever way the scans read the drive, what changes there is never recorded; what the
+// installation adds elsewhere is, even under a name that a left-out folder bears in another place.
+TEST(VolatileFolders, ChangesInLeftOutFoldersAreNeverRecorded)
+{
+    for (const bool perDirectory : {false, true}) {
+        SCOPED_TRACE(perDirectory ? "one directory at a time" : "whole tree");
+        World world;
+        DriveMap drives = world.fs->drives();
+        drives.leaveOut('C', {"tmp", "run", "var/cache", "home/alice/.cache"});
+        world.fs = std::make_unique<FileSystem>(drives);
+        if (perDirectory) {
+            test::HookedFileSystem::install(world);  // a derived file system is read one readDirectory call at a time
+        }
+        const auto put = [&world](std::initializer_list<const char*> paths) {
+            for (const char* path : paths) {
+                writeFile(world.drive('C') + "/" + path, "x");
+            }
+        };
+
+        put({"tmp/old.o", "var/README", "var/cache/old/index", "home/alice/.cache/thumb.png", "home/alice/notes.txt"});
+        ASSERT_EQ(::symlink("tmp", world.host("C:\\run").c_str()), 0);
+        world.prompts.type("Tool");
+        world.prompts.type("C");
+        CreateBeforeFile(world.ctx());
+        EXPECT_EQ(readFile(world.data("BEFORE.DAT")),
+                  crlf({"Tool", "C", "\\home\\alice\\", "\\WINDOWS\\", "\\home\\", "\\var\\", "\\",
+                        "\\home\\alice\\notes.txt", "\\var\\README", "*AUTOEXEC*", "*END AUTOEXEC*", "*CONFIG*",
+                        "*END CONFIG*", "*WIN*", "*END WIN*", "*SYSTEM*", "*END SYSTEM*"}));
+
+        put({"tmp/build/x.o", "tmp/new.txt", "var/cache/x/pkg.deb", "home/alice/.cache/new/thumb2.png",
+             "usr/local/bin/tool", "home/alice/tmp"});
+        CreateAfterFile(world.ctx());
+        EXPECT_EQ(readFile(world.data("AFTER1.DAT")),
+                  crlf({"Tool", "C", "\\usr\\local\\bin\\", "\\usr\\local\\", "\\usr\\", "\\home\\alice\\tmp",
+                        "*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*", "~NO CHANGE~", "*END CONFIG*",
+                        "*WIN*", "~NO CHANGE~", "*END WIN*", "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"}));
+        EXPECT_EQ(world.prompts.messageTexts(), std::vector<std::string>{});  // nothing passed over, no failure
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <sys/mount.h>
 #include <sys/syscall.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -419,6 +420,42 @@ TEST(PlatformDrives, ReadsTheDriveMapOfAPrefix)
     const DriveMap bare = DriveMap::fromPrefix(tmp / "noprefix").value();
     EXPECT_EQ(bare.letters(), std::vector<char>{'C'});
     EXPECT_EQ(*bare.root('C'), "/");
+}
+
+// Without a prefix, C: is "/" without the folders of volatile data; a prefix's drives, "/" included, keep all.
+TEST(PlatformDrives, TheRootFileSystemAloneLeavesItsVolatileFoldersOut)
+{
+    const char* oldHome = std::getenv("HOME");
+    const std::string savedHome = oldHome ? oldHome : "";
+    ::setenv("HOME", "//root/", 1);  // also root's home in the password database, as a rule
+    const Names folders = VolatileFolders();
+    oldHome ? ::setenv("HOME", savedHome.c_str(), 1) : ::unsetenv("HOME");
+    for (const char* folder :
+         {"tmp", "var/tmp", "var/cache", "var/log", "var/spool", "run", "proc", "sys", "dev", "root/.cache"}) {
+        EXPECT_EQ(std::count(folders.begin(), folders.end(), folder), 1) << folder;
+    }
+
+    TempDir tmp;
+    const DriveMap bare = DriveMap::fromPrefix(tmp / "noprefix").value();
+    ASSERT_NE(bare.leftOut('C'), nullptr);
+    EXPECT_TRUE(bare.leftOut('C')->leavesOut("tmp"));
+    EXPECT_TRUE(bare.leftOut('C')->child("var")->leavesOut("cache"));
+    EXPECT_FALSE(bare.leftOut('C')->leavesOut("var"));
+    makeDirs(tmp / "prefix/dosdevices");
+    ::symlink("/", (tmp / "prefix/dosdevices/z:").c_str());
+    EXPECT_EQ(DriveMap::fromPrefix(tmp / "prefix").value().leftOut('Z'), nullptr);
+
+    // The tree is walked with the names on disk, whatever the path's letter case; a left-out folder is off the drive.
+    PlatformWorld w;
+    DriveMap map = w.fs->drives();
+    map.leaveOut('C', {"tmp", "home/alice/.cache"});
+    const FileSystem fs(map);
+    makeDirs(w.at("tmp/x"));
+    makeDirs(w.at("home/alice/.cache"));
+    makeDirs(w.at("home/alice/docs"));
+    EXPECT_EQ(fs.subdirectories("C:\\")->names, Names{"home"});
+    EXPECT_EQ(fs.subdirectories("C:\\HOME\\Alice")->names, Names{"docs"});
+    EXPECT_EQ(fs.subdirectories("C:\\tmp\\x").error().kind, ErrorKind::OtherFileSystem);
 }
 
 TEST(PlatformDrives, FindsTheWindowsDirectoryAsSpelledOnDisk)
