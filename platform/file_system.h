@@ -38,7 +38,8 @@ enum Attribute : unsigned {
 // in another letter case, as Wine and Windows do: right for the names the program writes itself (WIN.INI,
 // the Windows directory). Exact takes every name byte for byte, as a listing gave it: the entries a record
 // names, of which a namesake in another letter case is someone else's file. An Exact path also has to stay
-// on its drive's file system.
+// on its drive's file system and outside the folders its drive leaves out (an error of the kind
+// OtherFileSystem otherwise).
 enum class Lookup { AnyCase, Exact };
 
 // Names as stored on disk, sorted by their ASCII upper-case form with ties in plain byte order.
@@ -169,7 +170,7 @@ public:
     virtual bool readsTreesDirectly() const;
 
     // The attribute bits of a file or directory (kReadOnly, kHidden, kSystem, kDirectory, kLink). With
-    // Lookup::Exact, an entry on another file system than its drive's is an error of the kind OtherFileSystem.
+    // Lookup::Exact, an entry off its drive (see Lookup) is an error of the kind OtherFileSystem.
     virtual Result<unsigned> attributes(std::string_view path, Lookup lookup = Lookup::AnyCase) const;
 
     // Gives the owner write permission and clears the hidden and system bits of user.DOSATTRIB (a leading

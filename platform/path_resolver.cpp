@@ -283,6 +283,15 @@ Result<Location> PathResolver::locate(std::string_view path, Lookup lookup) cons
         loc.folder = std::move(*folder);
         loc.name = parsed.components.empty() ? std::string(".") : std::string(parsed.components.back());
         device = drive->device;
+        // Nothing in a folder its drive leaves out is recorded, so an older record's entry there is not the
+        // installation's either.
+        const LeftOutNode* node = exact ? m_fs.drives().leftOut(parsed.letter) : nullptr;
+        for (std::size_t i = 0; node && i < parsed.components.size(); ++i) {
+            node = node->child(parsed.components[i]);
+            if (node && node->whole) {
+                return errorWithReason(std::string(path), EXDEV, "the folder is left out of the drive");
+            }
+        }
     }
     if (::fstatat(loc.folder.get(), loc.name.c_str(), &loc.st, AT_SYMLINK_NOFOLLOW) == 0) {
         loc.found = true;

@@ -378,5 +378,26 @@ TEST_F(DeleteProgramTest, AConfigurationFileNotRestoredKeepsTheRecordAndASecondR
     EXPECT_EQ(test::readFile(world.host("C:\\WINDOWS\\SYSTEM.INI")), crlf({"[boot]"}));
 }
 
+TEST(DeleteProgramLeftOut, AnOlderRecordsEntriesInAFolderTheDriveLeavesOutStay)
+{
+    // A record made before /tmp was left out of C: = / names a folder and a file there.
+    test::World world;
+    DriveMap map = world.fs->drives();
+    map.leaveOut('C', {"tmp"});
+    world.fs = std::make_unique<FileSystem>(map);
+    writeFile(world.host("C:\\tmp\\build\\obj.o"), "another program's");
+    writeFile(world.host("C:\\tmp\\log.txt"), "another program's");
+    writeFile(world.data("AFTER1.DAT"), AfterFile("Setup", {"C", "\\tmp\\build\\", "\\tmp\\log.txt"}));
+    const auto before = folderState(world.drive('C'));
+    world.prompts.answer(Answer::Yes);
+    test::ScriptedAfterFileList list;
+    list.choices = {0};
+    ScriptedRestoreOptions form4;
+    DeleteProgram(world.ctx(), list, form4);
+    EXPECT_EQ(world.prompts.messageTexts(), Lines{"Delete Setup? Are you sure?"});
+    EXPECT_EQ(folderState(world.drive('C')), before);
+    EXPECT_FALSE(pathExists(world.data("AFTER1.DAT")));
+}
+
 }  // namespace
 }  // namespace morvane
