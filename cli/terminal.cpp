@@ -1,4 +1,5 @@
 #include "cli/terminal.h"
+#include "platform/letter_case.h"
 
 #include <unistd.h>
 
@@ -38,17 +39,6 @@ std::string terminalText(std::string_view text)
     for (char& c : out) {
         if (c == '\r') {
             c = '\n';
-        }
-    }
-    return out;
-}
-
-std::string lowerAscii(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
         }
     }
     return out;
@@ -160,9 +150,9 @@ int Terminal::ask(std::string_view question, const std::vector<std::string>& cho
             put(stderr, "\n");
             return -1;
         }
-        answer = lowerAscii(answer);
+        answer = LowerAscii(answer);
         for (std::size_t i = 0; i < choices.size(); ++i) {
-            const std::string choice = lowerAscii(choices[i]);
+            const std::string choice = LowerAscii(choices[i]);
             if (!answer.empty() && (answer == choice || answer == choice.substr(0, 1))) {
                 return static_cast<int>(i);
             }

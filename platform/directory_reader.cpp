@@ -158,7 +158,7 @@ std::string FileSystem::windowsDirectory() const
     auto dir = resolver.openDirectory("C:\\", device, nullptr);
     if (dir) {
         forEachEntry(dir->get(), [&](std::string_view name, unsigned char type) {
-            if (!equalsIgnoreCase(name, "windows") || (!best.empty() && !listingLess(name, best))) {
+            if (!EqualsIgnoringCase(name, "windows") || (!best.empty() && !listingLess(name, best))) {
                 return;
             }
             EntryKind kind = EntryKind::File;

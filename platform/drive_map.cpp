@@ -24,12 +24,12 @@ void DriveMap::set(char letter, std::string hostRoot)
     while (hostRoot.size() > 1 && hostRoot.back() == '/') {
         hostRoot.pop_back();
     }
-    m_roots[upperAscii(letter)] = std::move(hostRoot);
+    m_roots[UpperAscii(letter)] = std::move(hostRoot);
 }
 
 const std::string* DriveMap::root(char letter) const
 {
-    const auto it = m_roots.find(upperAscii(letter));
+    const auto it = m_roots.find(UpperAscii(letter));
     return it == m_roots.end() ? nullptr : &it->second;
 }
 
@@ -52,7 +52,7 @@ const LeftOutNode* LeftOutNode::child(std::string_view childName) const
 
 void DriveMap::leaveOut(char letter, const std::vector<std::string>& relativePaths)
 {
-    LeftOutNode& root = m_leftOut[upperAscii(letter)];
+    LeftOutNode& root = m_leftOut[UpperAscii(letter)];
     for (const std::string& path : relativePaths) {
         LeftOutNode* node = &root;
         std::size_t pos = 0;
@@ -79,49 +79,16 @@ void DriveMap::leaveOut(char letter, const std::vector<std::string>& relativePat
 
 const LeftOutNode* DriveMap::leftOut(char letter) const
 {
-    const auto it = m_leftOut.find(upperAscii(letter));
+    const auto it = m_leftOut.find(UpperAscii(letter));
     return it == m_leftOut.end() ? nullptr : &it->second;
 }
-
-namespace {
-
-// Removes "." and ".." components and doubled separators from an absolute path, without touching the disk.
-std::string normaliseAbsolute(std::string_view path)
-{
-    std::vector<std::string_view> parts;
-    std::size_t pos = 0;
-    while (pos <= path.size()) {
-        const std::size_t slash = std::min(path.find('/', pos), path.size());
-        const std::string_view part = path.substr(pos, slash - pos);
-        if (part == "..") {
-            if (!parts.empty()) {
-                parts.pop_back();
-            }
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        pos = slash + 1;
-    }
-    std::string out;
-    for (const auto part : parts) {
-        out += '/';
-        out.append(part);
-    }
-    return out.empty() ? std::string("/") : out;
-}
-
-}  // namespace
 
 Result<DriveMap> DriveMap::fromPrefix(const std::string& prefix)
 {
     DriveMap map;
-    std::string absolute = prefix;
-    if (absolute.empty() || absolute[0] != '/') {
-        char cwd[4096];
-        if (!::getcwd(cwd, sizeof cwd)) {
-            return errorFromErrno(prefix, errno);
-        }
-        absolute = joinHost(cwd, prefix);
+    const std::string absolute = cleanAbsolute(prefix);
+    if (absolute.empty()) {
+        return errorFromErrno(prefix, errno);
     }
     const std::string devices = joinHost(absolute, "dosdevices");
     Fd dir(::open(devices.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -157,7 +124,7 @@ Result<DriveMap> DriveMap::fromPrefix(const std::string& prefix)
             continue;
         }
         const std::string_view link(target, static_cast<std::size_t>(n));
-        const std::string root = normaliseAbsolute(link[0] == '/' ? std::string(link) : joinHost(devices, link));
+        const std::string root = cleanAbsolute(link[0] == '/' ? std::string(link) : joinHost(devices, link));
         struct stat st {};
         if (::stat(root.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
             map.set(entry[0], root);
@@ -175,7 +142,7 @@ std::vector<std::string> VolatileFolders()
             return;
         }
         // "/" as a home folder gives "/.cache"; "/home/alice/" and "/home//alice" are one folder.
-        std::string cache = normaliseAbsolute(joinHost(home, ".cache")).substr(1);
+        std::string cache = cleanAbsolute(joinHost(home, ".cache")).substr(1);
         if (seen.insert(cache).second) {
             out.push_back(std::move(cache));
         }

@@ -7,42 +7,11 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/path_resolver.h"
 
 namespace morvane {
 
 namespace {
-
-// The absolute form of a path, its "." and ".." components resolved as text; "/" for the root.
-std::string absoluteClean(const std::string& given)
-{
-    std::string whole = given;
-    if (whole.empty() || whole.front() != '/') {
-        std::vector<char> buffer(4096);
-        while (getcwd(buffer.data(), buffer.size()) == nullptr && errno == ERANGE) {
-            buffer.resize(buffer.size() * 2);
-        }
-        whole = std::string(buffer.data()) + "/" + whole;
-    }
-    std::vector<std::string> parts;
-    std::size_t at = 0;
-    while (at <= whole.size()) {
-        const std::size_t slash = std::min(whole.find('/', at), whole.size());
-        const std::string part = whole.substr(at, slash - at);
-        if (part == "..") {
-            if (!parts.empty()) {
-                parts.pop_back();
-            }
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        at = slash + 1;
-    }
-    std::string clean;
-    for (const std::string& part : parts) {
-        clean += "/" + part;
-    }
-    return clean.empty() ? "/" : clean;
-}
 
 bool isFolder(const std::string& path)
 {
@@ -68,7 +37,7 @@ bool makeFolders(const std::string& path)
 
 Result<std::string> PrefixOption(const std::string& given)
 {
-    const std::string path = absoluteClean(given);
+    const std::string path = host::cleanAbsolute(given);
     if (given.empty() || !isFolder(path)) {
         return Error{given, ENOTDIR, "The Wine prefix '" + given + "' is not a folder."};
     }
@@ -77,7 +46,7 @@ Result<std::string> PrefixOption(const std::string& given)
 
 Result<std::string> DataFolderOption(const std::string& given)
 {
-    const std::string path = absoluteClean(given);
+    const std::string path = host::cleanAbsolute(given);
     struct stat info {};
     const bool exists = !given.empty() && stat(path.c_str(), &info) == 0;
     if (given.empty() || (exists && !isFolder(path))) {

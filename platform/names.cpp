@@ -4,31 +4,13 @@
 
 namespace morvane::host {
 
-char upperAscii(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (upperAscii(a[i]) != upperAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Listing order: the ASCII upper-case form first, then plain bytes.
 bool listingLess(std::string_view a, std::string_view b)
 {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-        const auto ua = static_cast<unsigned char>(upperAscii(a[i]));
-        const auto ub = static_cast<unsigned char>(upperAscii(b[i]));
+        const auto ua = static_cast<unsigned char>(UpperAscii(a[i]));
+        const auto ub = static_cast<unsigned char>(UpperAscii(b[i]));
         if (ua != ub) {
             return ua < ub;
         }
@@ -66,7 +48,7 @@ bool wildcardMatch(std::string_view pattern, std::string_view name)
         if (p < pattern.size() && pattern[p] == '*') {
             starP = p++;
             starN = n;
-        } else if (p < pattern.size() && (pattern[p] == '?' || upperAscii(pattern[p]) == upperAscii(name[n]))) {
+        } else if (p < pattern.size() && (pattern[p] == '?' || UpperAscii(pattern[p]) == UpperAscii(name[n]))) {
             ++p;
             ++n;
         } else if (starP != std::string_view::npos) {

@@ -4,11 +4,11 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/letter_case.h"
+
 // Name order, letter case and wildcards of the host file system.
 namespace morvane::host {
 
-char upperAscii(char c);
-bool equalsIgnoreCase(std::string_view a, std::string_view b);
 // Listing order: the ASCII upper-case form first, then plain bytes.
 bool listingLess(std::string_view a, std::string_view b);
 void sortForListing(std::vector<std::string>& names);

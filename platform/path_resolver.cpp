@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/directory_entries.h"
 #include "platform/names.h"
@@ -31,7 +32,6 @@ Error throughLink(std::string_view path)
     return errorWithReason(std::string(path), ELOOP, "the path passes through a symbolic link");
 }
 
-// Joins a host folder and a relative path without doubling the separator after "/".
 std::string homeFolder()
 {
     if (const char* home = std::getenv("HOME"); home && *home) {
@@ -41,6 +41,41 @@ std::string homeFolder()
         return pw->pw_dir;
     }
     return {};
+}
+
+std::string cleanAbsolute(std::string_view path)
+{
+    std::string whole;
+    if (path.empty() || path.front() != '/') {
+        std::vector<char> buffer(4096);
+        while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+            if (errno != ERANGE) {
+                return {};
+            }
+            buffer.resize(buffer.size() * 2);
+        }
+        whole = joinHost(buffer.data(), path);
+        path = whole;
+    }
+    std::vector<std::string_view> parts;
+    for (std::size_t at = 0; at <= path.size();) {
+        const std::size_t slash = std::min(path.find('/', at), path.size());
+        const std::string_view part = path.substr(at, slash - at);
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        at = slash + 1;
+    }
+    std::string clean;
+    for (const std::string_view part : parts) {
+        clean += '/';
+        clean.append(part);
+    }
+    return clean.empty() ? std::string("/") : clean;
 }
 
 std::string joinHost(std::string_view folder, std::string_view relative)
@@ -55,7 +90,7 @@ std::string joinHost(std::string_view folder, std::string_view relative)
     return out;
 }
 
-// without it, remembering that for the next calls.
+// Set once openat2 turned out to be missing (an older kernel), so that later calls go straight to the walk.
 std::atomic<bool> g_noOpenat2{false};
 
 int openBeneath(int rootFd, const char* relative, int flags)
@@ -104,7 +139,7 @@ Status parsePath(std::string_view path, ParsedPath& out)
     if (path.size() < 2 || path[1] != ':' || !std::isalpha(static_cast<unsigned char>(path[0]))) {
         return invalidPath(path, "not a Windows path (a drive letter, ':' and '\\' expected)");
     }
-    out.letter = upperAscii(path[0]);
+    out.letter = UpperAscii(path[0]);
     std::string_view rest = path.substr(2);
     if (rest.empty()) {
         return {};  // "C:" stands for the root
@@ -144,7 +179,7 @@ std::string findIgnoringCase(int dirFd, std::string_view name)
     }
     std::string best;
     forEachEntry(readable.get(), [&](std::string_view entry, unsigned char) {
-        if (equalsIgnoreCase(entry, name) && (best.empty() || listingLess(entry, best))) {
+        if (EqualsIgnoringCase(entry, name) && (best.empty() || listingLess(entry, best))) {
             best.assign(entry);
         }
     });

@@ -26,6 +26,11 @@ std::string joinHost(std::string_view folder, std::string_view relative);
 // The user's home folder: $HOME, else the password database's; empty when there is none.
 std::string homeFolder();
 
+// The absolute form of a host path, taken from the working folder when it is relative, with "." and ".."
+// components and doubled slashes resolved as text, without touching the disk; "/" for the root. Empty when a
+// relative path cannot be completed because the working folder is unknown (errno says why).
+std::string cleanAbsolute(std::string_view path);
+
 // openat2 with RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH; falls back (returns -1 with ENOSYS) on kernels
 // without it, remembering that for the next calls.
 int openBeneath(int rootFd, const char* relative, int flags);

@@ -5,6 +5,7 @@
 
 #include "core/helpers.h"
 #include "records/normalize.h"
+#include "platform/letter_case.h"
 
 namespace morvane {
 
@@ -24,17 +25,6 @@ std::string_view KeyOf(const std::string& line)
         key.remove_suffix(1);
     }
     return key;
-}
-
-std::string UpperAscii(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return out;
 }
 
 // The key rule: a line the installation put in takes back the pre-installation line with the same key, or,

@@ -6,17 +6,11 @@
 
 #include "core/helpers.h"
 #include "records/record_format.h"
+#include "platform/letter_case.h"
 
 namespace morvane {
 
 namespace {
-
-bool SameIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-           });
-}
 
 void ShowError(Prompts& prompts, const std::string& text)
 {
@@ -146,7 +140,7 @@ std::optional<std::string> ChosenAfterFilePath(const Context& ctx, const AfterSe
 
     // The number must lead back to the file that was listed; otherwise it would open another program's record.
     // The letter case of the listed name is kept, so after2.dat opens after2.dat and not an AFTER2.DAT beside it.
-    if (!SameIgnoringCase(builtName, listedName)) {
+    if (!EqualsIgnoringCase(builtName, listedName)) {
         ShowError(ctx.prompts, "The record " + listedName +
                                    " cannot be opened: its name does not carry the number of an AFTER file.");
         return std::nullopt;

@@ -1,22 +1,13 @@
 #include "report/list_system_file_changes.h"
 
-#include <cctype>
 #include <unordered_set>
 
 #include "records/normalize.h"
+#include "platform/letter_case.h"
 
 namespace morvane {
 
 namespace {
-
-std::string UpperCase(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
 
 std::vector<std::string> Normalised(const std::vector<std::string>& lines)
 {
@@ -33,7 +24,7 @@ std::unordered_set<std::string> UpperCaseSet(const std::vector<std::string>& lin
     std::unordered_set<std::string> set;
     set.reserve(lines.size());
     for (const std::string& line : lines) {
-        set.insert(UpperCase(line));
+        set.insert(UpperAscii(line));
     }
     return set;
 }
@@ -44,7 +35,7 @@ void AppendMissing(const std::vector<std::string>& from, const std::unordered_se
 {
     bool first = true;
     for (const std::string& line : from) {
-        if (others.contains(UpperCase(line))) {
+        if (others.contains(UpperAscii(line))) {
             continue;
         }
         if (first) {

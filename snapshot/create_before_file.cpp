@@ -9,6 +9,7 @@
 #include "core/helpers.h"
 #include "records/record_format.h"
 #include "snapshot/directory_tree.h"
+#include "platform/letter_case.h"
 
 namespace morvane {
 namespace {
@@ -48,11 +49,7 @@ std::string askForDrives(const Context& ctx)
         if (answer.empty()) {
             return {};
         }
-        for (char& c : answer) {
-            if (c >= 'a' && c <= 'z') {
-                c = static_cast<char>(c - 'a' + 'A');
-            }
-        }
+        answer = UpperAscii(answer);
         bool accepted = true;
         for (std::size_t i = 0; i < answer.size() && accepted; ++i) {
             const char c = answer[i];

@@ -14,6 +14,7 @@
 #endif
 
 #include "core/helpers.h"
+#include "platform/letter_case.h"
 
 namespace morvane {
 namespace {
@@ -469,9 +470,7 @@ void SortDirListByLength(State& state)
 std::string ReasonSentence(const Error& error)
 {
     std::string reason = error.reason.empty() ? std::string("Unknown error") : error.reason;
-    if (reason[0] >= 'a' && reason[0] <= 'z') {
-        reason[0] = static_cast<char>(reason[0] - 'a' + 'A');
-    }
+    reason[0] = UpperAscii(reason[0]);
     while (!reason.empty() && reason.back() == '.') {
         reason.pop_back();
     }

@@ -14,6 +14,8 @@
 #include <stdexcept>
 #include <unordered_set>
 
+#include "platform/letter_case.h"
+
 namespace morvane::bench {
 namespace {
 
@@ -45,17 +47,6 @@ std::uint64_t mix(std::uint64_t a, std::uint64_t b)
 [[noreturn]] void fail(const std::string& what, const std::string& path, int code)
 {
     throw std::runtime_error(what + " " + path + ": " + std::strerror(code));
-}
-
-std::string upper(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return out;
 }
 
 // Names a scan leaves out of BEFORE.DAT; the generator never makes them, so every generated file is listed.
@@ -104,7 +95,7 @@ std::string freshName(Rng& rng, std::unordered_set<std::string>& taken)
 {
     for (;;) {
         std::string name = randomName(rng);
-        std::string key = upper(name);
+        std::string key = UpperAscii(name);
         if (!recordName(key) && taken.insert(std::move(key)).second) {
             return name;
         }
@@ -212,8 +203,8 @@ TreeLayout PlanTree(const TreeSpec& spec)
         std::string name;
         for (;;) {
             name = randomName(rng);
-            const std::string key = std::to_string(parent) + '/' + upper(name);
-            if (!recordName(upper(name)) && taken.insert(key).second) {
+            const std::string key = std::to_string(parent) + '/' + UpperAscii(name);
+            if (!recordName(UpperAscii(name)) && taken.insert(key).second) {
                 break;
             }
         }
@@ -275,7 +266,7 @@ TreeSummary WriteTree(const std::string& root, const TreeLayout& layout)
         }
         std::unordered_set<std::string> taken;
         for (std::size_t c : children[i]) {
-            taken.insert(upper(layout.directories[c].name));
+            taken.insert(UpperAscii(layout.directories[c].name));
         }
         const int fd = open(paths[i].c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) {
@@ -339,7 +330,7 @@ Addition AddToTree(const std::string& root, const TreeLayout& layout, std::size_
     auto freshIn = [&](const std::string& folder) {
         for (;;) {
             std::string name = addPlus(randomName(rng));
-            if (taken.insert(folder + upper(name)).second) {
+            if (taken.insert(folder + UpperAscii(name)).second) {
                 return name;
             }
         }

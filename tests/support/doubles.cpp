@@ -1,6 +1,6 @@
 #include "tests/support/doubles.h"
 
-#include <cctype>
+#include "platform/letter_case.h"
 
 namespace morvane::test {
 
@@ -39,7 +39,7 @@ World::World(std::vector<char> drives)
 {
     DriveMap map;
     for (char letter : drives) {
-        const std::string root = tmp / std::string(1, static_cast<char>(std::tolower(letter)));
+        const std::string root = tmp / std::string(1, LowerAscii(letter));
         makeDirs(root);
         map.set(letter, root);
     }
@@ -53,7 +53,7 @@ World::World(std::vector<char> drives)
 
 std::string World::drive(char letter) const
 {
-    return tmp / std::string(1, static_cast<char>(std::tolower(letter)));
+    return tmp / std::string(1, LowerAscii(letter));
 }
 
 std::string World::host(std::string_view winPath) const
