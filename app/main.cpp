@@ -45,7 +45,8 @@ int main(int argc, char** argv)
     auto drives =
         line.prefix.empty() ? morvane::DriveMap::fromEnvironment() : morvane::DriveMap::fromPrefix(line.prefix);
     if (!drives) {
-        prompts.messageBox("Unable to read the drives of the Wine prefix: " + drives.error().describe() + ".",
+        prompts.messageBox(morvane::Notice::DrivesUnreadable,
+                           "Unable to read the drives of the Wine prefix: " + drives.error().describe() + ".",
                            morvane::Buttons::Ok, morvane::Icon::Exclamation, "Error");
         return 1;
     }
@@ -54,7 +55,8 @@ int main(int argc, char** argv)
         dataFolder = morvane::chooseDataFolder(exeDir);
     }
     if (!dataFolder) {
-        prompts.messageBox("Unable to use the data folder: " + dataFolder.error().describe() + ".",
+        prompts.messageBox(morvane::Notice::DataFolderUnusable,
+                           "Unable to use the data folder: " + dataFolder.error().describe() + ".",
                            morvane::Buttons::Ok, morvane::Icon::Exclamation, "Error");
         return 1;
     }

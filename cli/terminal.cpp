@@ -213,7 +213,7 @@ void Interrupt::endProgram()
     std::_Exit(128 + number);
 }
 
-Answer TerminalPrompts::messageBox(std::string_view text, Buttons buttons, Icon icon, std::string_view title)
+Answer TerminalPrompts::messageBox(Notice, std::string_view text, Buttons buttons, Icon icon, std::string_view title)
 {
     if (buttons == Buttons::YesNo) {
         return yesNo(text, title);
@@ -274,7 +274,7 @@ Answer TerminalPrompts::yesNo(std::string_view question, std::string_view title)
     return choice < 0 ? safe : choice == 0 ? Answer::Yes : Answer::No;
 }
 
-std::string TerminalPrompts::inputBox(std::string_view, std::string_view, std::string_view)
+std::string TerminalPrompts::inputBox(Notice, std::string_view, std::string_view, std::string_view)
 {
     if (m_inputs.empty()) {
         return {};

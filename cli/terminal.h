@@ -87,8 +87,10 @@ public:
     // input box answers empty, which aborts.
     void queueInput(std::string answer) { m_inputs.push_back(std::move(answer)); }
 
-    Answer messageBox(std::string_view text, Buttons buttons, Icon icon, std::string_view title) override;
-    std::string inputBox(std::string_view prompt, std::string_view title, std::string_view defaultText) override;
+    Answer messageBox(Notice notice, std::string_view text, Buttons buttons, Icon icon,
+                      std::string_view title) override;
+    std::string inputBox(Notice notice, std::string_view prompt, std::string_view title,
+                         std::string_view defaultText) override;
     void beep() override;
 
 private:
