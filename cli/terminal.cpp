@@ -383,27 +383,21 @@ int TerminalRestoreOptions::ShowRestoreOptions(const std::string& path, const st
     case RestoreAnswer::Merge: return 3;
     case RestoreAnswer::Ask: break;
     }
-    const std::string caption = "Considering restoring original " + path + " file.";
-    std::string text = caption + "\n" + path + " was changed during installation of\n" + programName +
-                       ", and has been changed since.\n";
-    if (linesMissing) {
-        text +=
-            "Warning! File was severely modified during installation process!\n"
-            "There is a possibility that the original file cannot be completely\n"
-            "restored to its original form while trying to save recent changes.\n";
-    } else {
-        text +=
-            "There is a high probability that the original file can be\n"
-            "restored while maintaining recent changes.\n";
-    }
-    text +=
-        "Your options are:\n"
-        "  1 Do not attempt to restore file\n"
-        "  2 Replace file with original file\n"
-        "  3 Attempt to restore file while maintaining recent changes";
+    const RestoreOptionsText texts = RestoreOptionsTexts(path, programName, linesMissing);
     if (!m_terminal.interactive()) {
-        m_terminal.missingAnswer(caption, "--restore");
+        m_terminal.missingAnswer(texts.caption, "--restore");
         return 1;
+    }
+    // The window's caption and lines, then its options numbered as the menu takes them.
+    std::string text = texts.caption + "\n";
+    for (const std::string& line : texts.lines) {
+        if (!line.empty()) {
+            text += line + "\n";
+        }
+    }
+    text += texts.optionsHeading;
+    for (std::size_t k = 0; k < texts.options.size(); ++k) {
+        text += "\n  " + std::to_string(k + 1) + " " + texts.options[k];
     }
     m_terminal.message(text);
     const int choice = m_terminal.ask("Option", {"1", "2", "3"});

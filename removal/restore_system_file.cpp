@@ -229,6 +229,26 @@ std::optional<std::vector<std::string>> EarlierCopy(const Context& ctx, const st
 
 }  // namespace
 
+RestoreOptionsText RestoreOptionsTexts(const std::string& path, const std::string& programName, bool linesMissing)
+{
+    RestoreOptionsText texts;
+    texts.caption = "Considering restoring original " + path + " file.";
+    texts.lines[0] = path + " was changed during installation of";
+    texts.lines[1] = programName + ", and has been changed since.";
+    if (linesMissing) {
+        texts.lines[2] = "Warning! File was severely modified during installation process!";
+        texts.lines[3] = "There is a possibility that the original file cannot be completely";
+        texts.lines[4] = "restored to its original form while trying to save recent changes.";
+    } else {
+        texts.lines[2] = "There is a high probability that the original file can be";
+        texts.lines[3] = "restored while maintaining recent changes.";
+    }
+    texts.optionsHeading = "Your options are:";
+    texts.options = {"Do not attempt to restore file", "Replace file with original file",
+                     "Attempt to restore file while maintaining recent changes"};
+    return texts;
+}
+
 std::size_t FindLine(const std::vector<std::string>& list, const std::string& line)
 {
     for (std::size_t i = 0; i < list.size(); ++i) {
