@@ -43,6 +43,16 @@ std::string hostPathOf(const FileSystem& fs, const std::string& path)
 
 }  // namespace
 
+std::string DrivesUnreadableText(const Error& error)
+{
+    return "Unable to read the drives of the Wine prefix: " + error.describe() + ".";
+}
+
+std::string DataFolderUnusableText(const Error& error)
+{
+    return "Unable to use the data folder: " + error.describe() + ".";
+}
+
 void InitFolders(const Context& ctx, const std::string& dataFolder, const std::string& shippedManual,
                  std::string_view embeddedManual)
 {

@@ -263,8 +263,7 @@ void ProgramDeletion::deleteOldFile(char letter, const RecordPath& file)
         return;
     }
     if (!m_asked) {
-        m_confirmEach =
-            AskYesNo(m_ctx.prompts, Notice::ConfirmEachFile, "Confirm deletion of files in pre-existing directories");
+        m_confirmEach = AskYesNo(m_ctx.prompts, Notice::ConfirmEachFile, kConfirmEachFileQuestion);
         m_asked = true;
     }
     if (m_confirmEach && !AskYesNo(m_ctx.prompts, Notice::DeleteThisFile, "Delete " + path)) {
@@ -282,6 +281,11 @@ void ProgramDeletion::deleteOldFile(char letter, const RecordPath& file)
 }
 
 }  // namespace
+
+std::string ConfirmDeletionQuestion(const std::string& programName)
+{
+    return "Delete " + programName + "? Are you sure";
+}
 
 void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form4, DeletionPlan* plan)
 {
@@ -312,8 +316,7 @@ void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form
     }
     ctx.state.ProgramName = record->programName;
     // A dry run deletes nothing, so there is nothing to confirm.
-    if (!plan &&
-        !AskYesNo(ctx.prompts, Notice::ConfirmDeletion, "Delete " + ctx.state.ProgramName + "? Are you sure")) {
+    if (!plan && !AskYesNo(ctx.prompts, Notice::ConfirmDeletion, ConfirmDeletionQuestion(ctx.state.ProgramName))) {
         return;
     }
 
