@@ -54,14 +54,14 @@ std::string lowerAscii(std::string_view text)
     return out;
 }
 
-// One line of standard input, read a byte at a time so that an interrupt ends the wait. False at the end of the
+// One line of the input, read a byte at a time so that an interrupt ends the wait. False at the end of the
 // input or on an interrupt.
-bool readAnswer(std::string& line)
+bool readAnswer(int input, std::string& line)
 {
     line.clear();
     for (;;) {
         char c = 0;
-        const ssize_t got = read(STDIN_FILENO, &c, 1);
+        const ssize_t got = read(input, &c, 1);
         if (got == 1) {
             if (c == '\n') {
                 return true;
@@ -113,25 +113,27 @@ constexpr const char* kConfigNames[] = {"AUTOEXEC.BAT", "CONFIG.SYS", "WIN.INI",
 }  // namespace
 
 Terminal::Terminal(bool yes, RestoreAnswer restore, bool quiet)
-    : m_yes(yes),
-      m_restore(restore),
-      m_quiet(quiet),
-      m_interactive(isatty(STDIN_FILENO) != 0),
-      m_progress(!quiet && isatty(STDERR_FILENO) != 0)
+    : Terminal(yes, restore, quiet, isatty(STDIN_FILENO) != 0, STDIN_FILENO, stderr)
+{
+    m_progress = !quiet && isatty(STDERR_FILENO) != 0;
+}
+
+Terminal::Terminal(bool yes, RestoreAnswer restore, bool quiet, bool interactive, int input, std::FILE* messages)
+    : m_yes(yes), m_restore(restore), m_quiet(quiet), m_interactive(interactive), m_input(input), m_messages(messages)
 {}
 
 void Terminal::progress(std::string_view text) const
 {
-    put(stderr, "\r" + std::string(text) + "\x1b[K");
-    std::fflush(stderr);
+    put(m_messages, "\r" + std::string(text) + "\x1b[K");
+    std::fflush(m_messages);
     m_progressOnScreen = true;
 }
 
 void Terminal::clearProgress() const
 {
     if (m_progressOnScreen) {
-        put(stderr, "\r\x1b[K");
-        std::fflush(stderr);
+        put(m_messages, "\r\x1b[K");
+        std::fflush(m_messages);
         m_progressOnScreen = false;
     }
 }
@@ -141,7 +143,7 @@ void Terminal::message(std::string_view text) const
     clearProgress();
     std::string line = terminalText(text);
     line += '\n';
-    put(stderr, line);
+    put(m_messages, line);
 }
 
 int Terminal::ask(std::string_view question, const std::vector<std::string>& choices) const
@@ -153,11 +155,11 @@ int Terminal::ask(std::string_view question, const std::vector<std::string>& cho
     menu += "] ";
     clearProgress();
     for (;;) {
-        put(stderr, terminalText(question) + " " + menu);
-        std::fflush(stderr);
+        put(m_messages, terminalText(question) + " " + menu);
+        std::fflush(m_messages);
         std::string answer;
-        if (!readAnswer(answer)) {
-            put(stderr, "\n");
+        if (!readAnswer(m_input, answer)) {
+            put(m_messages, "\n");
             return -1;
         }
         answer = lowerAscii(answer);

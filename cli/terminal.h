@@ -3,6 +3,7 @@
 #include <array>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <deque>
 #include <map>
 #include <string>
@@ -30,6 +31,9 @@ enum class RestoreAnswer { Ask, Keep, Replace, Merge };
 class Terminal {
 public:
     Terminal(bool yes, RestoreAnswer restore, bool quiet);
+    // A terminal on other streams: answers are read from the file descriptor `input`, messages and questions
+    // written to `messages`, and questions asked only when `interactive`. It shows no progress line.
+    Terminal(bool yes, RestoreAnswer restore, bool quiet, bool interactive, int input, std::FILE* messages);
 
     bool interactive() const { return m_interactive; }
     bool quiet() const { return m_quiet; }
@@ -57,7 +61,9 @@ private:
     RestoreAnswer m_restore;
     bool m_quiet;
     bool m_interactive;
-    bool m_progress;
+    bool m_progress = false;
+    int m_input;
+    std::FILE* m_messages;
     std::string m_missing;
     bool m_trouble = false;
     mutable bool m_progressOnScreen = false;
