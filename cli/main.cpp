@@ -279,8 +279,8 @@ int noSuchProgram(long number)
 int runBefore(Session& s, const CommandLine& line)
 {
     const auto drives = line.options.find("--drives");
-    s.prompts().queueInput(line.arguments[0]);
-    s.prompts().queueInput(drives == line.options.end() ? "C" : drives->second);
+    s.prompts().answerInput(Notice::ProgramNameInput, line.arguments[0]);
+    s.prompts().answerInput(Notice::DriveLettersInput, drives == line.options.end() ? "C" : drives->second);
     const bool existed = s.fs().exists(beforePath(s));
     {
         Interrupt interrupt;

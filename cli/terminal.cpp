@@ -110,6 +110,96 @@ void appendJsonList(std::string& out, const std::vector<std::string>& entries)
 // Categories 3..6 of the report.
 constexpr const char* kConfigNames[] = {"AUTOEXEC.BAT", "CONFIG.SYS", "WIN.INI", "SYSTEM.INI"};
 
+// What a notice is to the terminal.
+enum class Role {
+    Failure,       // says that something failed: shown, and the command fails
+    Aside,         // about another record than the one at hand: shown, even with -q, and the command goes on
+    Information,   // shown unless -q
+    Retry,         // OK tries again, Cancel gives up: the command fails; Cancel when no answer can be had
+    Confirmation,  // a Yes/No question that --yes answers; No when no answer can be had
+    Problem,       // a file that resists deletion: the command fails; --yes, or no answer, gives up on its
+                   // directory (Yes) rather than trying again for ever
+    Restoration,   // putting back a configuration file: --restore answers it; No when no answer can be had
+    Input,         // an input box: answered from the command line
+};
+
+Role RoleOf(Notice notice)
+{
+    switch (notice) {
+    case Notice::CorruptedRecordLeftOut:
+    case Notice::CorruptedRecordDeleted: return Role::Aside;
+
+    case Notice::NamesPassedOver:
+    case Notice::LinesPlacedAside: return Role::Information;
+
+    case Notice::DriveNotReadyToRead:
+    case Notice::DriveNotReadyToWrite: return Role::Retry;
+
+    case Notice::PendingAfterFile:
+    case Notice::ConfirmDeletion:
+    case Notice::ConfirmEachFile:
+    case Notice::DeleteThisFile:
+    case Notice::ConfirmAfterFileDeletion:
+    case Notice::ConfirmBeforeFileDeletion:
+    case Notice::ConfirmSafetyFilesDeletion: return Role::Confirmation;
+
+    case Notice::ProblemDeletingFile: return Role::Problem;
+
+    case Notice::RestoreUnchanged: return Role::Restoration;
+
+    case Notice::ProgramNameInput:
+    case Notice::DriveLettersInput: return Role::Input;
+
+    case Notice::DrivesUnreadable:
+    case Notice::DataFolderUnusable:
+    case Notice::ManualNotCopied:
+    case Notice::RecordNotMoved:
+    case Notice::RecordLeftInPlace:
+    case Notice::WebPageNotOpened:
+    case Notice::BeforeFileExists:
+    case Notice::ProgramNameRefused:
+    case Notice::InvalidDriveLetter:
+    case Notice::NoSuchDrive:
+    case Notice::BeforeDirectoryUnreadable:
+    case Notice::ConfigurationFileNotCopied:
+    case Notice::BeforeFileNotWritten:
+    case Notice::UnfinishedBeforeFileNotDeleted:
+    case Notice::NoBeforeFile:
+    case Notice::BeforeFileDamaged:
+    case Notice::AfterFileReadFailed:
+    case Notice::AfterFileNotCreated:
+    case Notice::AfterFileNotWritten:
+    case Notice::AfterDirectoryUnreadable:
+    case Notice::PartialAfterFileNotDeleted:
+    case Notice::BeforeFileNotDeleted:
+    case Notice::AfterFolderUnreadable:
+    case Notice::NoAfterFiles:
+    case Notice::UnreadableRecordLeftOut:
+    case Notice::CorruptedRecordNotDeleted:
+    case Notice::RecordNameWithoutNumber:
+    case Notice::ChosenRecordUnreadable:
+    case Notice::ReportRecordUnreadable:
+    case Notice::DeletionRecordUnreadable:
+    case Notice::RecordUnusable:
+    case Notice::DirectoryNotRemoved:
+    case Notice::NotRestored:
+    case Notice::AfterFileNotDeleted:
+    case Notice::ConfigurationFileUnreachable:
+    case Notice::ConfigurationFileIsLink:
+    case Notice::ConfigurationFileRefused:
+    case Notice::ConfigurationFileUnreadable:
+    case Notice::ConfigurationFileNotWritten:
+    case Notice::SafetyCopyNotWritten:
+    case Notice::MissingLinesNotWritten:
+    case Notice::BeforeFolderUnreadable:
+    case Notice::NoBeforeFileToDelete:
+    case Notice::SafetyFolderUnreadable:
+    case Notice::NoSafetyFiles:
+    case Notice::FileNotDeleted: return Role::Failure;
+    }
+    return Role::Failure;
+}
+
 }  // namespace
 
 Terminal::Terminal(bool yes, RestoreAnswer restore, bool quiet)
@@ -215,59 +305,55 @@ void Interrupt::endProgram()
     std::_Exit(128 + number);
 }
 
-Answer TerminalPrompts::messageBox(Notice, std::string_view text, Buttons buttons, Icon icon, std::string_view title)
+Answer TerminalPrompts::messageBox(Notice notice, std::string_view text, Buttons, Icon, std::string_view title)
 {
-    if (buttons == Buttons::YesNo) {
-        return yesNo(text, title);
-    }
     const std::string shown = std::string(title) + ": " + std::string(text);
-    if (buttons == Buttons::OkCancel) {
-        // A problem the user may fix and retry (a drive that is not ready).
+    switch (const Role role = RoleOf(notice)) {
+    case Role::Input:  // never a message box; shown as a failure should one come
+    case Role::Failure:
+        m_terminal.noteTrouble();
+        m_terminal.message(shown);
+        return Answer::Ok;
+    case Role::Aside: m_terminal.message(shown); return Answer::Ok;
+    case Role::Information:
+        if (!m_terminal.quiet()) {
+            m_terminal.message(shown);
+        }
+        return Answer::Ok;
+    case Role::Retry:
         m_terminal.noteTrouble();
         if (!m_terminal.interactive()) {
             m_terminal.message(shown);
             return Answer::Cancel;
         }
         return m_terminal.ask(shown, {"ok", "cancel"}) == 0 ? Answer::Ok : Answer::Cancel;
-    }
-    // Information, and the notice about another program's unreadable record, do not make this command fail.
-    if (icon == Icon::Information || title == "ATTENTION") {
-        if (!m_terminal.quiet() || icon != Icon::Information) {
-            m_terminal.message(shown);
+    case Role::Problem:
+    case Role::Confirmation:
+        if (role == Role::Problem) {
+            m_terminal.noteTrouble();
         }
-        return Answer::Ok;
-    }
-    m_terminal.noteTrouble();
-    m_terminal.message(shown);
-    return Answer::Ok;
-}
-
-Answer TerminalPrompts::yesNo(std::string_view question, std::string_view title)
-{
-    // The answer when none can be had (no terminal, or the end of its input): No, which leaves things as they
-    // are, except for a problem deleting a file, where Yes gives up on the directory instead of trying again for
-    // ever.
-    const Answer safe = title == "We got a problem!" ? Answer::Yes : Answer::No;
-    if (title == "We got a problem!") {
-        m_terminal.noteTrouble();
-    }
-    std::string option = "--yes";
-    // The question for a configuration file unchanged since the installation is a restoration question: --restore
-    // answers it (replacing is the only restoration it offers).
-    if (question.starts_with("Considering restoring original ")) {
+        if (m_terminal.yes()) {
+            if (!m_terminal.quiet()) {
+                m_terminal.message(std::string(text) + " yes (--yes)");
+            }
+            return Answer::Yes;
+        }
+        return askYesNo(text, "--yes", role == Role::Problem ? Answer::Yes : Answer::No);
+    case Role::Restoration:
+        // Replacing is the only restoration this question offers.
         switch (m_terminal.restore()) {
         case RestoreAnswer::Keep: return Answer::No;
         case RestoreAnswer::Replace:
         case RestoreAnswer::Merge: return Answer::Yes;
         case RestoreAnswer::Ask: break;
         }
-        option = "--restore";
-    } else if (m_terminal.yes()) {
-        if (!m_terminal.quiet()) {
-            m_terminal.message(std::string(question) + " yes (--yes)");
-        }
-        return Answer::Yes;
+        return askYesNo(text, "--restore", Answer::No);
     }
+    return Answer::Cancel;
+}
+
+Answer TerminalPrompts::askYesNo(std::string_view question, std::string_view option, Answer safe)
+{
     if (!m_terminal.interactive()) {
         m_terminal.missingAnswer(question, option);
         return safe;
@@ -276,13 +362,14 @@ Answer TerminalPrompts::yesNo(std::string_view question, std::string_view title)
     return choice < 0 ? safe : choice == 0 ? Answer::Yes : Answer::No;
 }
 
-std::string TerminalPrompts::inputBox(Notice, std::string_view, std::string_view, std::string_view)
+std::string TerminalPrompts::inputBox(Notice notice, std::string_view, std::string_view, std::string_view)
 {
-    if (m_inputs.empty()) {
+    const auto given = m_inputs.find(notice);
+    if (given == m_inputs.end()) {
         return {};
     }
-    std::string answer = std::move(m_inputs.front());
-    m_inputs.pop_front();
+    std::string answer = std::move(given->second);
+    m_inputs.erase(given);
     return answer;
 }
 

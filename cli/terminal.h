@@ -4,7 +4,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <deque>
 #include <map>
 #include <string>
 #include <string_view>
@@ -85,13 +84,15 @@ public:
     [[noreturn]] static void endProgram();
 };
 
+// Message boxes and input boxes on the terminal. What each notice is to the terminal (a failure, information,
+// a question and the option that answers it) is decided by the notice alone; the texts are only shown.
 class TerminalPrompts : public Prompts {
 public:
     explicit TerminalPrompts(Terminal& terminal) : m_terminal(terminal) {}
 
-    // The answers of the input boxes, in order (the program name, the drive letters); once they are used up an
-    // input box answers empty, which aborts.
-    void queueInput(std::string answer) { m_inputs.push_back(std::move(answer)); }
+    // The answer of the input box `notice` (the program name, the drive letters), from the command line. Each is
+    // used once: asked again, or never given, an input box answers empty, which aborts.
+    void answerInput(Notice notice, std::string answer) { m_inputs[notice] = std::move(answer); }
 
     Answer messageBox(Notice notice, std::string_view text, Buttons buttons, Icon icon,
                       std::string_view title) override;
@@ -100,9 +101,11 @@ public:
     void beep() override;
 
 private:
-    Answer yesNo(std::string_view question, std::string_view title);
+    // A Yes/No question no option answered: asked on the terminal. Without a terminal it is remembered as
+    // missing `option` and answered `safe`, as it is at the end of the terminal's input.
+    Answer askYesNo(std::string_view question, std::string_view option, Answer safe);
     Terminal& m_terminal;
-    std::deque<std::string> m_inputs;
+    std::map<Notice, std::string> m_inputs;
 };
 
 // Form3 on the terminal: the progress of a long command on one line of standard error (only when that is a
