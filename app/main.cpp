@@ -6,6 +6,7 @@
 
 #include "app/application.h"
 #include "app/command_line.h"
+#include "app/startup.h"
 #include "platform/qt_desktop.h"
 #include "platform/qt_printer.h"
 #include "platform/qt_prompts.h"
@@ -45,7 +46,7 @@ int main(int argc, char** argv)
     auto drives =
         line.prefix.empty() ? morvane::DriveMap::fromEnvironment() : morvane::DriveMap::fromPrefix(line.prefix);
     if (!drives) {
-        prompts.messageBox("Unable to read the drives of the Wine prefix: " + drives.error().describe() + ".",
+        prompts.messageBox(morvane::Notice::DrivesUnreadable, morvane::DrivesUnreadableText(drives.error()),
                            morvane::Buttons::Ok, morvane::Icon::Exclamation, "Error");
         return 1;
     }
@@ -54,7 +55,7 @@ int main(int argc, char** argv)
         dataFolder = morvane::chooseDataFolder(exeDir);
     }
     if (!dataFolder) {
-        prompts.messageBox("Unable to use the data folder: " + dataFolder.error().describe() + ".",
+        prompts.messageBox(morvane::Notice::DataFolderUnusable, morvane::DataFolderUnusableText(dataFolder.error()),
                            morvane::Buttons::Ok, morvane::Icon::Exclamation, "Error");
         return 1;
     }

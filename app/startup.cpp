@@ -18,7 +18,8 @@ void moveRecord(const Context& ctx, const std::string& from, const std::string& 
         status = ctx.fs.removeFile(from);
     }
     if (!status) {
-        ctx.prompts.messageBox("Unable to move " + from + " to " + to + ": " + status.error().reason + ".", Buttons::Ok,
+        ctx.prompts.messageBox(Notice::RecordNotMoved,
+                               "Unable to move " + from + " to " + to + ": " + status.error().reason + ".", Buttons::Ok,
                                Icon::Exclamation, "Error");
     }
 }
@@ -41,6 +42,16 @@ std::string hostPathOf(const FileSystem& fs, const std::string& path)
 }
 
 }  // namespace
+
+std::string DrivesUnreadableText(const Error& error)
+{
+    return "Unable to read the drives of the Wine prefix: " + error.describe() + ".";
+}
+
+std::string DataFolderUnusableText(const Error& error)
+{
+    return "Unable to use the data folder: " + error.describe() + ".";
+}
 
 void InitFolders(const Context& ctx, const std::string& dataFolder, const std::string& shippedManual,
                  std::string_view embeddedManual)
@@ -74,7 +85,8 @@ void InitFolders(const Context& ctx, const std::string& dataFolder, const std::s
         written = ctx.fs.writeLinesAtomic(manual, lines);
     }
     if (!written) {
-        ctx.prompts.messageBox("Unable to copy the manual to " + manual + ": " + written.error().reason + ".",
+        ctx.prompts.messageBox(Notice::ManualNotCopied,
+                               "Unable to copy the manual to " + manual + ": " + written.error().reason + ".",
                                Buttons::Ok, Icon::Exclamation, "Error");
     }
 }
@@ -99,7 +111,8 @@ void MoveRecordsFromWinDir(const Context& ctx)
         const std::string target = s.DataFolder + name;
         const std::string source = s.WinDir + name;
         if (ctx.fs.attributes(target) && hostPathOf(ctx.fs, target) != hostPathOf(ctx.fs, source)) {
-            ctx.prompts.messageBox(source + " has been left where it is: " + target +
+            ctx.prompts.messageBox(Notice::RecordLeftInPlace,
+                                   source + " has been left where it is: " + target +
                                        " already exists, and moving it would replace that record. Rename one of "
                                        "the two files to keep both.",
                                    Buttons::Ok, Icon::Exclamation, "Error");
@@ -115,6 +128,7 @@ void OfferPendingAfterFile(const Context& ctx, const std::function<void()>& crea
         return;
     }
     const Answer answer = ctx.prompts.messageBox(
+        Notice::PendingAfterFile,
         "Warning. You have not yet created the AFTER file for the most recent BEFORE file. Create this AFTER "
         "file now?",
         Buttons::YesNo, Icon::Exclamation, kAppTitle);

@@ -5,8 +5,14 @@
 #include <string_view>
 
 #include "core/context.h"
+#include "platform/result.h"
 
 namespace morvane {
+
+// Why a start-up cannot go on, as both programs say it before they end: the drives of the Wine prefix cannot be
+// read, or the data folder cannot be used.
+std::string DrivesUnreadableText(const Error& error);
+std::string DataFolderUnusableText(const Error& error);
 
 // Sets WinDir and DataFolder. When the data folder has no manual, copies the shipped one there, or writes the
 // one built into the program when none was shipped.

@@ -82,10 +82,16 @@ private:
     void considerFile(std::string_view directory, std::string_view name, const OldFileIndex& index, std::string& line);
     Outcome compareSystemFiles();
 
+    // A message and its notice.
+    struct Failure {
+        Notice notice;
+        std::string text;
+    };
+
     // Ends the command without a record: closes both files, deletes the partial AFTER file and says why.
-    void fail(const std::string& why);
+    void fail(const Failure& why);
     // Why reading stopped: a damaged BEFORE file, or a file that could not be read.
-    std::string readFailure(const Error& error) const;
+    Failure readFailure(const Error& error) const;
     void cancel();
     std::string removePartialAfterFile();
     void showReport();
@@ -110,7 +116,8 @@ void AfterFileCreation::run()
 
     auto opened = m_ctx.fs.openForReading(m_beforePath);
     if (!opened) {
-        m_ctx.prompts.messageBox("Unable to read " + opened.error().describe() + "." + kNothingCreated, Buttons::Ok,
+        m_ctx.prompts.messageBox(Notice::AfterFileReadFailed,
+                                 "Unable to read " + opened.error().describe() + "." + kNothingCreated, Buttons::Ok,
                                  Icon::Exclamation, "Error");
         return;
     }
@@ -119,8 +126,8 @@ void AfterFileCreation::run()
     char drive = 0;
     if (Status header = before.readHeader(state.ProgramName, drive); !header) {
         m_before.reset();
-        m_ctx.prompts.messageBox(readFailure(header.error()) + kNothingCreated, Buttons::Ok, Icon::Exclamation,
-                                 "Error");
+        const Failure why = readFailure(header.error());
+        m_ctx.prompts.messageBox(why.notice, why.text + kNothingCreated, Buttons::Ok, Icon::Exclamation, "Error");
         return;
     }
     state.MsgText = std::string(1, drive);
@@ -138,6 +145,7 @@ void AfterFileCreation::run()
     if (!created) {
         m_before.reset();
         m_ctx.prompts.messageBox(
+            Notice::AfterFileNotCreated,
             "Unable to create the AFTER file " + created.error().describe() + ". The BEFORE file is kept.", Buttons::Ok,
             Icon::Exclamation, "Error");
         close();
@@ -179,7 +187,7 @@ void AfterFileCreation::run()
     m_after.reset();
     m_before.reset();
     if (!finished) {
-        fail("Unable to write the AFTER file " + finished.error().describe() + ".");
+        fail({Notice::AfterFileNotWritten, "Unable to write the AFTER file " + finished.error().describe() + "."});
         return;
     }
     m_ctx.events.processEvents();
@@ -189,6 +197,7 @@ void AfterFileCreation::run()
         // The AFTER file is complete and synced: it is the record of the installation and stays. Deleting it
         // too would discard a good record, and usually fails for the same reason anyway.
         m_ctx.prompts.messageBox(
+            Notice::BeforeFileNotDeleted,
             "The AFTER file " + m_afterPath + " was created, but the BEFORE file could not be deleted: " +
                 removed.error().describe() + ". Delete the BEFORE file before you create another AFTER file.",
             Buttons::Ok, Icon::Exclamation, "Error");
@@ -286,6 +295,7 @@ bool AfterFileCreation::waitUntilReadable(char letter)
 {
     while (!DriveReadable(m_ctx.fs, letter)) {
         const Answer answer = m_ctx.prompts.messageBox(
+            Notice::DriveNotReadyToRead,
             "Drive " + std::string(1, letter) +
                 " is not ready to read. Fix and click on Ok, or select Cancel to abort operation.",
             Buttons::OkCancel, Icon::Exclamation, "Error");
@@ -330,7 +340,8 @@ void AfterFileCreation::findNewFiles(char letter, const LineStore& oldDirectorie
                 continue;  // gone, or no longer a directory of the drive: it holds no new files
             }
             if (!listing) {
-                m_ctx.prompts.messageBox("Unable to read directory " + std::string(1, letter) + ":" +
+                m_ctx.prompts.messageBox(Notice::AfterDirectoryUnreadable,
+                                         "Unable to read directory " + std::string(1, letter) + ":" +
                                              std::string(directory) + ". " + ReasonSentence(listing.error()) +
                                              ".\nClick on Ok to continue creation of AFTER file.",
                                          Buttons::Ok, Icon::None, kAppTitle);
@@ -396,20 +407,21 @@ std::string AfterFileCreation::removePartialAfterFile()
     return {};
 }
 
-std::string AfterFileCreation::readFailure(const Error& error) const
+AfterFileCreation::Failure AfterFileCreation::readFailure(const Error& error) const
 {
     if (error.kind == ErrorKind::Damaged) {
-        return "The BEFORE file " + m_beforePath + " is damaged: " + error.reason + ".";
+        return {Notice::BeforeFileDamaged, "The BEFORE file " + m_beforePath + " is damaged: " + error.reason + "."};
     }
-    return "Unable to read " + error.describe() + ".";
+    return {Notice::AfterFileReadFailed, "Unable to read " + error.describe() + "."};
 }
 
-void AfterFileCreation::fail(const std::string& why)
+void AfterFileCreation::fail(const Failure& why)
 {
     m_before.reset();
     m_after.reset();
     const std::string leftOver = removePartialAfterFile();
-    m_ctx.prompts.messageBox(why + kNothingCreated + leftOver, Buttons::Ok, Icon::Exclamation, "Error");
+    m_ctx.prompts.messageBox(why.notice, why.text + kNothingCreated + leftOver, Buttons::Ok, Icon::Exclamation,
+                             "Error");
     close();
 }
 
@@ -419,7 +431,8 @@ void AfterFileCreation::cancel()
     m_after.reset();
     m_ctx.events.processEvents();
     if (const std::string leftOver = removePartialAfterFile(); !leftOver.empty()) {
-        m_ctx.prompts.messageBox(leftOver.substr(1), Buttons::Ok, Icon::Exclamation, "Error");
+        m_ctx.prompts.messageBox(Notice::PartialAfterFileNotDeleted, leftOver.substr(1), Buttons::Ok, Icon::Exclamation,
+                                 "Error");
     }
     close();
 }
@@ -460,7 +473,7 @@ void CreateAfterFile(const Context& ctx)
     const std::string beforePath = ctx.state.DataFolder + std::string(kBeforeFileName);
     if (!ctx.fs.exists(beforePath)) {
         ctx.prompts.beep();
-        ctx.prompts.messageBox(kNoBeforeFile, Buttons::Ok, Icon::Exclamation, "Error");
+        ctx.prompts.messageBox(Notice::NoBeforeFile, kNoBeforeFile, Buttons::Ok, Icon::Exclamation, "Error");
         return;
     }
     AfterFileCreation creation(ctx, beforePath, FreeAfterPath(ctx));

@@ -279,8 +279,8 @@ int noSuchProgram(long number)
 int runBefore(Session& s, const CommandLine& line)
 {
     const auto drives = line.options.find("--drives");
-    s.prompts().queueInput(line.arguments[0]);
-    s.prompts().queueInput(drives == line.options.end() ? "C" : drives->second);
+    s.prompts().answerInput(Notice::ProgramNameInput, line.arguments[0]);
+    s.prompts().answerInput(Notice::DriveLettersInput, drives == line.options.end() ? "C" : drives->second);
     const bool existed = s.fs().exists(beforePath(s));
     {
         Interrupt interrupt;
@@ -372,13 +372,13 @@ bool answersGiven(Session& s, long number, bool dryRun)
         return true;  // the command itself reports a missing or damaged record
     }
     if (!dryRun && !t.yes()) {
-        t.missingAnswer("Delete " + record->programName + "? Are you sure?", "--yes");
+        t.missingAnswer(YesNoText(ConfirmDeletionQuestion(record->programName)), "--yes");
         return false;
     }
     // A dry run asks the per-file questions too, for files added to older directories.
     for (const AfterDrive& drive : record->drives) {
         if (!t.yes() && !drive.files.empty()) {
-            t.missingAnswer("Confirm deletion of files in pre-existing directories?", "--yes");
+            t.missingAnswer(YesNoText(kConfirmEachFileQuestion), "--yes");
             return false;
         }
     }
@@ -492,15 +492,14 @@ int Main(int argc, char** argv)
     // Without its drives or its data folder the program could only record or delete the wrong things.
     auto drives = prefix.empty() ? DriveMap::fromEnvironment() : DriveMap::fromPrefix(prefix);
     if (!drives) {
-        std::fprintf(stderr, "morvane-cli: Unable to read the drives of the Wine prefix: %s.\n",
-                     drives.error().describe().c_str());
+        std::fprintf(stderr, "morvane-cli: %s\n", DrivesUnreadableText(drives.error()).c_str());
         return 1;
     }
     const std::string exeDir = executableDirectory();
     if (dataFolder.empty()) {
         auto chosen = chooseDataFolder(exeDir);
         if (!chosen) {
-            std::fprintf(stderr, "morvane-cli: Unable to use the data folder: %s.\n", chosen.error().describe().c_str());
+            std::fprintf(stderr, "morvane-cli: %s\n", DataFolderUnusableText(chosen.error()).c_str());
             return 1;
         }
         dataFolder = std::move(*chosen);

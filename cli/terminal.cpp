@@ -1,11 +1,12 @@
 #include "cli/terminal.h"
-#include "platform/letter_case.h"
 
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+
+#include "platform/letter_case.h"
 
 namespace morvane::cli {
 
@@ -44,14 +45,14 @@ std::string terminalText(std::string_view text)
     return out;
 }
 
-// One line of standard input, read a byte at a time so that an interrupt ends the wait. False at the end of the
+// One line of the input, read a byte at a time so that an interrupt ends the wait. False at the end of the
 // input or on an interrupt.
-bool readAnswer(std::string& line)
+bool readAnswer(int input, std::string& line)
 {
     line.clear();
     for (;;) {
         char c = 0;
-        const ssize_t got = read(STDIN_FILENO, &c, 1);
+        const ssize_t got = read(input, &c, 1);
         if (got == 1) {
             if (c == '\n') {
                 return true;
@@ -100,28 +101,120 @@ void appendJsonList(std::string& out, const std::vector<std::string>& entries)
 // Categories 3..6 of the report.
 constexpr const char* kConfigNames[] = {"AUTOEXEC.BAT", "CONFIG.SYS", "WIN.INI", "SYSTEM.INI"};
 
+// What a notice is to the terminal.
+enum class Role {
+    Failure,       // says that something failed: shown, and the command fails
+    Aside,         // about another record than the one at hand: shown, even with -q, and the command goes on
+    Information,   // shown unless -q
+    Retry,         // OK tries again, Cancel gives up: the command fails; Cancel when no answer can be had
+    Confirmation,  // a Yes/No question that --yes answers; No when no answer can be had
+    Problem,       // a file that resists deletion: the command fails; --yes, or no answer, gives up on its
+                   // directory (Yes) rather than trying again for ever
+    Restoration,   // putting back a configuration file: --restore answers it; No when no answer can be had
+    Input,         // an input box: answered from the command line
+};
+
+Role RoleOf(Notice notice)
+{
+    switch (notice) {
+    case Notice::CorruptedRecordLeftOut:
+    case Notice::CorruptedRecordDeleted: return Role::Aside;
+
+    case Notice::NamesPassedOver:
+    case Notice::LinesPlacedAside: return Role::Information;
+
+    case Notice::DriveNotReadyToRead:
+    case Notice::DriveNotReadyToWrite: return Role::Retry;
+
+    case Notice::PendingAfterFile:
+    case Notice::ConfirmDeletion:
+    case Notice::ConfirmEachFile:
+    case Notice::DeleteThisFile:
+    case Notice::ConfirmAfterFileDeletion:
+    case Notice::ConfirmBeforeFileDeletion:
+    case Notice::ConfirmSafetyFilesDeletion: return Role::Confirmation;
+
+    case Notice::ProblemDeletingFile: return Role::Problem;
+
+    case Notice::RestoreUnchanged: return Role::Restoration;
+
+    case Notice::ProgramNameInput:
+    case Notice::DriveLettersInput: return Role::Input;
+
+    case Notice::DrivesUnreadable:
+    case Notice::DataFolderUnusable:
+    case Notice::ManualNotCopied:
+    case Notice::RecordNotMoved:
+    case Notice::RecordLeftInPlace:
+    case Notice::WebPageNotOpened:
+    case Notice::BeforeFileExists:
+    case Notice::ProgramNameRefused:
+    case Notice::InvalidDriveLetter:
+    case Notice::NoSuchDrive:
+    case Notice::BeforeDirectoryUnreadable:
+    case Notice::ConfigurationFileNotCopied:
+    case Notice::BeforeFileNotWritten:
+    case Notice::UnfinishedBeforeFileNotDeleted:
+    case Notice::NoBeforeFile:
+    case Notice::BeforeFileDamaged:
+    case Notice::AfterFileReadFailed:
+    case Notice::AfterFileNotCreated:
+    case Notice::AfterFileNotWritten:
+    case Notice::AfterDirectoryUnreadable:
+    case Notice::PartialAfterFileNotDeleted:
+    case Notice::BeforeFileNotDeleted:
+    case Notice::AfterFolderUnreadable:
+    case Notice::NoAfterFiles:
+    case Notice::UnreadableRecordLeftOut:
+    case Notice::CorruptedRecordNotDeleted:
+    case Notice::RecordNameWithoutNumber:
+    case Notice::ChosenRecordUnreadable:
+    case Notice::ReportRecordUnreadable:
+    case Notice::DeletionRecordUnreadable:
+    case Notice::RecordUnusable:
+    case Notice::DirectoryNotRemoved:
+    case Notice::NotRestored:
+    case Notice::AfterFileNotDeleted:
+    case Notice::ConfigurationFileUnreachable:
+    case Notice::ConfigurationFileIsLink:
+    case Notice::ConfigurationFileRefused:
+    case Notice::ConfigurationFileUnreadable:
+    case Notice::ConfigurationFileNotWritten:
+    case Notice::SafetyCopyNotWritten:
+    case Notice::MissingLinesNotWritten:
+    case Notice::BeforeFolderUnreadable:
+    case Notice::NoBeforeFileToDelete:
+    case Notice::SafetyFolderUnreadable:
+    case Notice::NoSafetyFiles:
+    case Notice::FileNotDeleted: return Role::Failure;
+    }
+    return Role::Failure;
+}
+
 }  // namespace
 
 Terminal::Terminal(bool yes, RestoreAnswer restore, bool quiet)
-    : m_yes(yes),
-      m_restore(restore),
-      m_quiet(quiet),
-      m_interactive(isatty(STDIN_FILENO) != 0),
-      m_progress(!quiet && isatty(STDERR_FILENO) != 0)
+    : Terminal(yes, restore, quiet, isatty(STDIN_FILENO) != 0, STDIN_FILENO, stderr)
+{
+    m_progress = !quiet && isatty(STDERR_FILENO) != 0;
+}
+
+Terminal::Terminal(bool yes, RestoreAnswer restore, bool quiet, bool interactive, int input, std::FILE* messages)
+    : m_yes(yes), m_restore(restore), m_quiet(quiet), m_interactive(interactive), m_input(input), m_messages(messages)
 {}
 
 void Terminal::progress(std::string_view text) const
 {
-    put(stderr, "\r" + std::string(text) + "\x1b[K");
-    std::fflush(stderr);
+    put(m_messages, "\r" + std::string(text) + "\x1b[K");
+    std::fflush(m_messages);
     m_progressOnScreen = true;
 }
 
 void Terminal::clearProgress() const
 {
     if (m_progressOnScreen) {
-        put(stderr, "\r\x1b[K");
-        std::fflush(stderr);
+        put(m_messages, "\r\x1b[K");
+        std::fflush(m_messages);
         m_progressOnScreen = false;
     }
 }
@@ -131,7 +224,7 @@ void Terminal::message(std::string_view text) const
     clearProgress();
     std::string line = terminalText(text);
     line += '\n';
-    put(stderr, line);
+    put(m_messages, line);
 }
 
 int Terminal::ask(std::string_view question, const std::vector<std::string>& choices) const
@@ -143,11 +236,11 @@ int Terminal::ask(std::string_view question, const std::vector<std::string>& cho
     menu += "] ";
     clearProgress();
     for (;;) {
-        put(stderr, terminalText(question) + " " + menu);
-        std::fflush(stderr);
+        put(m_messages, terminalText(question) + " " + menu);
+        std::fflush(m_messages);
         std::string answer;
-        if (!readAnswer(answer)) {
-            put(stderr, "\n");
+        if (!readAnswer(m_input, answer)) {
+            put(m_messages, "\n");
             return -1;
         }
         answer = LowerAscii(answer);
@@ -203,59 +296,55 @@ void Interrupt::endProgram()
     std::_Exit(128 + number);
 }
 
-Answer TerminalPrompts::messageBox(std::string_view text, Buttons buttons, Icon icon, std::string_view title)
+Answer TerminalPrompts::messageBox(Notice notice, std::string_view text, Buttons, Icon, std::string_view title)
 {
-    if (buttons == Buttons::YesNo) {
-        return yesNo(text, title);
-    }
     const std::string shown = std::string(title) + ": " + std::string(text);
-    if (buttons == Buttons::OkCancel) {
-        // A problem the user may fix and retry (a drive that is not ready).
+    switch (const Role role = RoleOf(notice)) {
+    case Role::Input:  // never a message box; shown as a failure should one come
+    case Role::Failure:
+        m_terminal.noteTrouble();
+        m_terminal.message(shown);
+        return Answer::Ok;
+    case Role::Aside: m_terminal.message(shown); return Answer::Ok;
+    case Role::Information:
+        if (!m_terminal.quiet()) {
+            m_terminal.message(shown);
+        }
+        return Answer::Ok;
+    case Role::Retry:
         m_terminal.noteTrouble();
         if (!m_terminal.interactive()) {
             m_terminal.message(shown);
             return Answer::Cancel;
         }
         return m_terminal.ask(shown, {"ok", "cancel"}) == 0 ? Answer::Ok : Answer::Cancel;
-    }
-    // Information, and the notice about another program's unreadable record, do not make this command fail.
-    if (icon == Icon::Information || title == "ATTENTION") {
-        if (!m_terminal.quiet() || icon != Icon::Information) {
-            m_terminal.message(shown);
+    case Role::Problem:
+    case Role::Confirmation:
+        if (role == Role::Problem) {
+            m_terminal.noteTrouble();
         }
-        return Answer::Ok;
-    }
-    m_terminal.noteTrouble();
-    m_terminal.message(shown);
-    return Answer::Ok;
-}
-
-Answer TerminalPrompts::yesNo(std::string_view question, std::string_view title)
-{
-    // The answer when none can be had (no terminal, or the end of its input): No, which leaves things as they
-    // are, except for a problem deleting a file, where Yes gives up on the directory instead of trying again for
-    // ever.
-    const Answer safe = title == "We got a problem!" ? Answer::Yes : Answer::No;
-    if (title == "We got a problem!") {
-        m_terminal.noteTrouble();
-    }
-    std::string option = "--yes";
-    // The question for a configuration file unchanged since the installation is a restoration question: --restore
-    // answers it (replacing is the only restoration it offers).
-    if (question.starts_with("Considering restoring original ")) {
+        if (m_terminal.yes()) {
+            if (!m_terminal.quiet()) {
+                m_terminal.message(std::string(text) + " yes (--yes)");
+            }
+            return Answer::Yes;
+        }
+        return askYesNo(text, "--yes", role == Role::Problem ? Answer::Yes : Answer::No);
+    case Role::Restoration:
+        // Replacing is the only restoration this question offers.
         switch (m_terminal.restore()) {
         case RestoreAnswer::Keep: return Answer::No;
         case RestoreAnswer::Replace:
         case RestoreAnswer::Merge: return Answer::Yes;
         case RestoreAnswer::Ask: break;
         }
-        option = "--restore";
-    } else if (m_terminal.yes()) {
-        if (!m_terminal.quiet()) {
-            m_terminal.message(std::string(question) + " yes (--yes)");
-        }
-        return Answer::Yes;
+        return askYesNo(text, "--restore", Answer::No);
     }
+    return Answer::Cancel;
+}
+
+Answer TerminalPrompts::askYesNo(std::string_view question, std::string_view option, Answer safe)
+{
     if (!m_terminal.interactive()) {
         m_terminal.missingAnswer(question, option);
         return safe;
@@ -264,13 +353,14 @@ Answer TerminalPrompts::yesNo(std::string_view question, std::string_view title)
     return choice < 0 ? safe : choice == 0 ? Answer::Yes : Answer::No;
 }
 
-std::string TerminalPrompts::inputBox(std::string_view, std::string_view, std::string_view)
+std::string TerminalPrompts::inputBox(Notice notice, std::string_view, std::string_view, std::string_view)
 {
-    if (m_inputs.empty()) {
+    const auto given = m_inputs.find(notice);
+    if (given == m_inputs.end()) {
         return {};
     }
-    std::string answer = std::move(m_inputs.front());
-    m_inputs.pop_front();
+    std::string answer = std::move(given->second);
+    m_inputs.erase(given);
     return answer;
 }
 
@@ -373,27 +463,21 @@ int TerminalRestoreOptions::ShowRestoreOptions(const std::string& path, const st
     case RestoreAnswer::Merge: return 3;
     case RestoreAnswer::Ask: break;
     }
-    const std::string caption = "Considering restoring original " + path + " file.";
-    std::string text = caption + "\n" + path + " was changed during installation of\n" + programName +
-                       ", and has been changed since.\n";
-    if (linesMissing) {
-        text +=
-            "Warning! File was severely modified during installation process!\n"
-            "There is a possibility that the original file cannot be completely\n"
-            "restored to its original form while trying to save recent changes.\n";
-    } else {
-        text +=
-            "There is a high probability that the original file can be\n"
-            "restored while maintaining recent changes.\n";
-    }
-    text +=
-        "Your options are:\n"
-        "  1 Do not attempt to restore file\n"
-        "  2 Replace file with original file\n"
-        "  3 Attempt to restore file while maintaining recent changes";
+    const RestoreOptionsText texts = RestoreOptionsTexts(path, programName, linesMissing);
     if (!m_terminal.interactive()) {
-        m_terminal.missingAnswer(caption, "--restore");
+        m_terminal.missingAnswer(texts.caption, "--restore");
         return 1;
+    }
+    // The window's caption and lines, then its options numbered as the menu takes them.
+    std::string text = texts.caption + "\n";
+    for (const std::string& line : texts.lines) {
+        if (!line.empty()) {
+            text += line + "\n";
+        }
+    }
+    text += texts.optionsHeading;
+    for (std::size_t k = 0; k < texts.options.size(); ++k) {
+        text += "\n  " + std::to_string(k + 1) + " " + texts.options[k];
     }
     m_terminal.message(text);
     const int choice = m_terminal.ask("Option", {"1", "2", "3"});

@@ -3,7 +3,7 @@
 #include <array>
 #include <chrono>
 #include <csignal>
-#include <deque>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <string_view>
@@ -30,6 +30,9 @@ enum class RestoreAnswer { Ask, Keep, Replace, Merge };
 class Terminal {
 public:
     Terminal(bool yes, RestoreAnswer restore, bool quiet);
+    // A terminal on other streams: answers are read from the file descriptor `input`, messages and questions
+    // written to `messages`, and questions asked only when `interactive`. It shows no progress line.
+    Terminal(bool yes, RestoreAnswer restore, bool quiet, bool interactive, int input, std::FILE* messages);
 
     bool interactive() const { return m_interactive; }
     bool quiet() const { return m_quiet; }
@@ -57,7 +60,9 @@ private:
     RestoreAnswer m_restore;
     bool m_quiet;
     bool m_interactive;
-    bool m_progress;
+    bool m_progress = false;
+    int m_input;
+    std::FILE* m_messages;
     std::string m_missing;
     bool m_trouble = false;
     mutable bool m_progressOnScreen = false;
@@ -79,22 +84,28 @@ public:
     [[noreturn]] static void endProgram();
 };
 
+// Message boxes and input boxes on the terminal. What each notice is to the terminal (a failure, information,
+// a question and the option that answers it) is decided by the notice alone; the texts are only shown.
 class TerminalPrompts : public Prompts {
 public:
     explicit TerminalPrompts(Terminal& terminal) : m_terminal(terminal) {}
 
-    // The answers of the input boxes, in order (the program name, the drive letters); once they are used up an
-    // input box answers empty, which aborts.
-    void queueInput(std::string answer) { m_inputs.push_back(std::move(answer)); }
+    // The answer of the input box `notice` (the program name, the drive letters), from the command line. Each is
+    // used once: asked again, or never given, an input box answers empty, which aborts.
+    void answerInput(Notice notice, std::string answer) { m_inputs[notice] = std::move(answer); }
 
-    Answer messageBox(std::string_view text, Buttons buttons, Icon icon, std::string_view title) override;
-    std::string inputBox(std::string_view prompt, std::string_view title, std::string_view defaultText) override;
+    Answer messageBox(Notice notice, std::string_view text, Buttons buttons, Icon icon,
+                      std::string_view title) override;
+    std::string inputBox(Notice notice, std::string_view prompt, std::string_view title,
+                         std::string_view defaultText) override;
     void beep() override;
 
 private:
-    Answer yesNo(std::string_view question, std::string_view title);
+    // A Yes/No question no option answered: asked on the terminal. Without a terminal it is remembered as
+    // missing `option` and answered `safe`, as it is at the end of the terminal's input.
+    Answer askYesNo(std::string_view question, std::string_view option, Answer safe);
     Terminal& m_terminal;
-    std::deque<std::string> m_inputs;
+    std::map<Notice, std::string> m_inputs;
 };
 
 // Form3 on the terminal: the progress of a long command on one line of standard error (only when that is a

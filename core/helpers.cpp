@@ -7,11 +7,16 @@
 
 namespace morvane {
 
-bool AskYesNo(Prompts& prompts, std::string_view question)
+bool AskYesNo(Prompts& prompts, Notice notice, std::string_view question)
+{
+    return prompts.messageBox(notice, YesNoText(question), Buttons::YesNo, Icon::Question, kAppTitle) == Answer::Yes;
+}
+
+std::string YesNoText(std::string_view question)
 {
     std::string text(question);
     text += '?';
-    return prompts.messageBox(text, Buttons::YesNo, Icon::Question, kAppTitle) == Answer::Yes;
+    return text;
 }
 
 bool DriveReadable(const FileSystem& fs, char letter)

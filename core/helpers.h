@@ -11,7 +11,10 @@ namespace morvane {
 inline constexpr const char* kAppTitle = "Morvane";
 
 // Asks question & "?" with Yes and No, the question icon and the title "Morvane". True for Yes.
-bool AskYesNo(Prompts& prompts, std::string_view question);
+bool AskYesNo(Prompts& prompts, Notice notice, std::string_view question);
+
+// The text AskYesNo shows for a question: the question and its question mark.
+std::string YesNoText(std::string_view question);
 
 // A listing of letter & ":\*.*" succeeds. An empty drive is readable.
 bool DriveReadable(const FileSystem& fs, char letter);

@@ -7,8 +7,8 @@ namespace morvane {
 void OpenMakerWebPage(Desktop& desktop, Prompts& prompts)
 {
     if (const auto code = desktop.openUrl(kMakerWebPage)) {
-        prompts.messageBox("Unable to view file. Error " + std::to_string(*code), Buttons::Ok, Icon::Exclamation,
-                           "Error");
+        prompts.messageBox(Notice::WebPageNotOpened, "Unable to view file. Error " + std::to_string(*code), Buttons::Ok,
+                           Icon::Exclamation, "Error");
     }
 }
 

@@ -11,9 +11,9 @@ namespace morvane {
 
 namespace {
 
-void showError(const Context& ctx, const std::string& text)
+void showError(const Context& ctx, Notice notice, const std::string& text)
 {
-    ctx.prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, "Error");
+    ctx.prompts.messageBox(notice, text, Buttons::Ok, Icon::Exclamation, "Error");
 }
 
 // The folder part of a path or pattern, up to and including its last separator.
@@ -35,7 +35,7 @@ void deleteReported(const Context& ctx, const std::string& path)
         text += ": " + removed.error().reason;
     }
     text += ".";
-    showError(ctx, text);
+    showError(ctx, Notice::FileNotDeleted, text);
 }
 
 constexpr const char* kSafetyWarning =
@@ -65,7 +65,7 @@ void DeleteAfterFile(const Context& ctx, AfterFileList& list)
     }
 
     const std::string name = ReadFirstLine(ctx.fs, *path).value_or("*CORRUPTED AFTER FILE*");
-    if (!AskYesNo(ctx.prompts, "Delete AFTER file for " + name + "? Are you sure")) {
+    if (!AskYesNo(ctx.prompts, Notice::ConfirmAfterFileDeletion, "Delete AFTER file for " + name + "? Are you sure")) {
         return;
     }
     deleteReported(ctx, *path);
@@ -78,19 +78,21 @@ void DeleteBeforeFile(const Context& ctx)
     const Result<Listing> found = ctx.fs.list(path, kNormal);
     if (!found && !IsAbsent(found.error())) {
         // A data folder that cannot be read may well hold a BEFORE file: the pairs are left as they are.
-        showError(ctx, "Unable to read the folder " + ctx.state.DataFolder +
-                           " for the BEFORE file: " + found.error().reason + ".");
+        showError(ctx, Notice::BeforeFolderUnreadable,
+                  "Unable to read the folder " + ctx.state.DataFolder +
+                      " for the BEFORE file: " + found.error().reason + ".");
         return;
     }
     if (!found || found->names.empty()) {
-        ctx.prompts.messageBox("No BEFORE file found.", Buttons::Ok, Icon::None, "Error");
+        ctx.prompts.messageBox(Notice::NoBeforeFileToDelete, "No BEFORE file found.", Buttons::Ok, Icon::None, "Error");
         SetBeforePairs(ctx.main, false);
         return;
     }
 
     // An unreadable or empty BEFORE.DAT is still offered for deletion, under a name that says what it is.
     const std::string name = ReadFirstLine(ctx.fs, path).value_or("*CORRUPTED BEFORE FILE*");
-    if (!AskYesNo(ctx.prompts, "Delete BEFORE file for " + name + "? Are you sure")) {
+    if (!AskYesNo(ctx.prompts, Notice::ConfirmBeforeFileDeletion,
+                  "Delete BEFORE file for " + name + "? Are you sure")) {
         return;
     }
     deleteReported(ctx, path);
@@ -118,14 +120,17 @@ void DeleteSafetyFiles(const Context& ctx)
     }
     ctx.prompts.beep();
     if (unreadable) {
-        showError(ctx, "Unable to read the folder " + unreadable->path +
-                           " for safety backup files: " + unreadable->reason + ".");
+        showError(
+            ctx, Notice::SafetyFolderUnreadable,
+            "Unable to read the folder " + unreadable->path + " for safety backup files: " + unreadable->reason + ".");
     }
     if (!found) {
         if (!unreadable) {
-            ctx.prompts.messageBox("No safety backup files found.", Buttons::Ok, Icon::Exclamation, "Error");
+            ctx.prompts.messageBox(Notice::NoSafetyFiles, "No safety backup files found.", Buttons::Ok,
+                                   Icon::Exclamation, "Error");
         }
-    } else if (AskYesNo(ctx.prompts, std::string(kSafetyWarning) + "\nProceed with file deletion")) {
+    } else if (AskYesNo(ctx.prompts, Notice::ConfirmSafetyFilesDeletion,
+                        std::string(kSafetyWarning) + "\nProceed with file deletion")) {
         for (const ConfigFile& config : kConfigFiles) {
             for (const std::string& file : {SafetyCopyPath(s, config), MissingFilePath(s, config)}) {
                 if (ctx.fs.exists(file)) {

@@ -21,7 +21,7 @@ QString fromBytes(std::string_view s)
 
 }  // namespace
 
-Answer QtPrompts::messageBox(std::string_view text, Buttons buttons, Icon icon, std::string_view title)
+Answer QtPrompts::messageBox(Notice, std::string_view text, Buttons buttons, Icon icon, std::string_view title)
 {
     QMessageBox box(QApplication::activeWindow());
     box.setObjectName("MessageBox");
@@ -66,7 +66,7 @@ Answer QtPrompts::messageBox(std::string_view text, Buttons buttons, Icon icon, 
     return Answer::Cancel;
 }
 
-std::string QtPrompts::inputBox(std::string_view prompt, std::string_view title, std::string_view defaultText)
+std::string QtPrompts::inputBox(Notice, std::string_view prompt, std::string_view title, std::string_view defaultText)
 {
     QInputDialog dialog(QApplication::activeWindow());
     dialog.setObjectName("InputBox");

@@ -6,11 +6,13 @@ class QWidget;
 
 namespace morvane {
 
-// Real message boxes and input boxes.
+// Real message boxes and input boxes. They show the texts given; the notice plays no part.
 class QtPrompts : public Prompts {
 public:
-    Answer messageBox(std::string_view text, Buttons buttons, Icon icon, std::string_view title) override;
-    std::string inputBox(std::string_view prompt, std::string_view title, std::string_view defaultText) override;
+    Answer messageBox(Notice notice, std::string_view text, Buttons buttons, Icon icon,
+                      std::string_view title) override;
+    std::string inputBox(Notice notice, std::string_view prompt, std::string_view title,
+                         std::string_view defaultText) override;
     void beep() override;
 };
 

@@ -233,9 +233,9 @@ Result<AfterRecord> ReadAfterRecord(const FileSystem& fs, const std::string& pat
     return record;
 }
 
-void ReportAfterFileError(Prompts& prompts, const Error& error)
+void ReportAfterFileError(Prompts& prompts, Notice notice, const Error& error)
 {
-    prompts.messageBox(error.reason, Buttons::Ok, Icon::Exclamation, "Error");
+    prompts.messageBox(notice, error.reason, Buttons::Ok, Icon::Exclamation, "Error");
 }
 
 }  // namespace morvane

@@ -100,7 +100,7 @@ struct AfterRecord {
 // bad line); then none of the record is used.
 Result<AfterRecord> ReadAfterRecord(const FileSystem& fs, const std::string& path);
 
-// Shows an AFTER-file error: its message, the exclamation icon and the title "Error".
-void ReportAfterFileError(Prompts& prompts, const Error& error);
+// Shows an AFTER-file error as `notice`: its message, the exclamation icon and the title "Error".
+void ReportAfterFileError(Prompts& prompts, Notice notice, const Error& error);
 
 }  // namespace morvane

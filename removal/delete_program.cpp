@@ -14,9 +14,9 @@ namespace {
 constexpr const char* kProblemTitle = "We got a problem!";
 constexpr const char* kNothingDeleted = " Nothing has been deleted; the AFTER file is kept.";
 
-void ShowError(const Context& ctx, const std::string& text)
+void ShowError(const Context& ctx, Notice notice, const std::string& text)
 {
-    ctx.prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, "Error");
+    ctx.prompts.messageBox(notice, text, Buttons::Ok, Icon::Exclamation, "Error");
 }
 
 // An error that says the recorded entry is not there (any more): removed meanwhile, a file where a folder was,
@@ -118,6 +118,7 @@ bool ProgramDeletion::waitUntilWritable(char letter)
 {
     while (!DriveWritable(m_ctx.fs, letter)) {
         const Answer answer = m_ctx.prompts.messageBox(
+            Notice::DriveNotReadyToWrite,
             std::string("Drive ") + letter +
                 " is not ready to write to. Fix and click on Ok, or select Cancel to abort operation.",
             Buttons::OkCancel, Icon::Exclamation, "Error");
@@ -131,7 +132,8 @@ bool ProgramDeletion::waitUntilWritable(char letter)
 Answer ProgramDeletion::problem(int number, char letter, const RecordPath& directory, const std::string& name)
 {
     const std::string folder = directory.onDrive(letter);
-    return m_ctx.prompts.messageBox("There was a problem #" + std::to_string(number) + " deleting file " + folder +
+    return m_ctx.prompts.messageBox(Notice::ProblemDeletingFile,
+                                    "There was a problem #" + std::to_string(number) + " deleting file " + folder +
                                         name +
                                         ". If it still exits, make a note to delete it manually. Abort "
                                         "deleting directory " +
@@ -142,6 +144,7 @@ Answer ProgramDeletion::problem(int number, char letter, const RecordPath& direc
 void ProgramDeletion::directoryProblem(const std::string& path)
 {
     m_ctx.prompts.messageBox(
+        Notice::DirectoryNotRemoved,
         "There was a problem deleting directory " + path + ". Please make a note to delete it manually.", Buttons::Ok,
         Icon::None, kAppTitle);
 }
@@ -260,10 +263,10 @@ void ProgramDeletion::deleteOldFile(char letter, const RecordPath& file)
         return;
     }
     if (!m_asked) {
-        m_confirmEach = AskYesNo(m_ctx.prompts, "Confirm deletion of files in pre-existing directories");
+        m_confirmEach = AskYesNo(m_ctx.prompts, Notice::ConfirmEachFile, kConfirmEachFileQuestion);
         m_asked = true;
     }
-    if (m_confirmEach && !AskYesNo(m_ctx.prompts, "Delete " + path)) {
+    if (m_confirmEach && !AskYesNo(m_ctx.prompts, Notice::DeleteThisFile, "Delete " + path)) {
         if (m_plan) {
             m_plan->keepFile(path);
         }
@@ -278,6 +281,11 @@ void ProgramDeletion::deleteOldFile(char letter, const RecordPath& file)
 }
 
 }  // namespace
+
+std::string ConfirmDeletionQuestion(const std::string& programName)
+{
+    return "Delete " + programName + "? Are you sure";
+}
 
 void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form4, DeletionPlan* plan)
 {
@@ -299,16 +307,16 @@ void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form
     // The whole record is read and checked before anything is touched.
     auto record = ReadAfterRecord(ctx.fs, *path);
     if (!record) {
-        ShowError(ctx, record.error().reason + kNothingDeleted);
+        ShowError(ctx, Notice::DeletionRecordUnreadable, record.error().reason + kNothingDeleted);
         return;
     }
     if (auto link = PathThroughLink(ctx.fs, *record, *path)) {
-        ShowError(ctx, *link + kNothingDeleted);
+        ShowError(ctx, Notice::RecordUnusable, *link + kNothingDeleted);
         return;
     }
     ctx.state.ProgramName = record->programName;
     // A dry run deletes nothing, so there is nothing to confirm.
-    if (!plan && !AskYesNo(ctx.prompts, "Delete " + ctx.state.ProgramName + "? Are you sure")) {
+    if (!plan && !AskYesNo(ctx.prompts, Notice::ConfirmDeletion, ConfirmDeletionQuestion(ctx.state.ProgramName))) {
         return;
     }
 
@@ -322,11 +330,12 @@ void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form
     if (deletion.run(*record)) {
         if (!deletion.notRestored().empty()) {
             // The record holds the only copy of the lines these files had before the installation.
-            ShowError(ctx, NotRestoredText(deletion.notRestored(), *path));
+            ShowError(ctx, Notice::NotRestored, NotRestoredText(deletion.notRestored(), *path));
         } else if (plan) {
             plan->removeFile(*path);
         } else if (const Status removed = ctx.fs.removeFile(*path); !removed) {
-            ShowError(ctx, "Unable to delete the AFTER file " + *path + ": " + removed.error().reason + ".");
+            ShowError(ctx, Notice::AfterFileNotDeleted,
+                      "Unable to delete the AFTER file " + *path + ": " + removed.error().reason + ".");
         }
     }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "core/context.h"
 #include "removal/deletion_plan.h"
 #include "removal/restore_system_file.h"
@@ -19,5 +21,11 @@ namespace morvane {
 // With a plan the run is a dry run: it asks the same questions (all but the confirmation of the whole
 // deletion), changes nothing, and tells the plan every file and directory it would delete, keep and write.
 void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form4, DeletionPlan* plan = nullptr);
+
+// The two questions Delete program asks before it deletes anything, as AskYesNo takes them (without the
+// question mark): the confirmation of the whole deletion, and whether each file in an older directory is
+// confirmed.
+std::string ConfirmDeletionQuestion(const std::string& programName);
+inline constexpr const char* kConfirmEachFileQuestion = "Confirm deletion of files in pre-existing directories";
 
 }  // namespace morvane

@@ -26,6 +26,8 @@ Form4::Form4(State& state, QWidget* parent) : QWidget(parent, Qt::Window), m_sta
     setObjectName("Form4");
     setWindowTitle("File Restoration Options");
 
+    // The heading and the options are the same for every file.
+    const RestoreOptionsText texts = RestoreOptionsTexts({}, {}, false);
     auto* layout = new QVBoxLayout(this);
     for (int i = 1; i <= 6; ++i) {
         auto* label = new QLabel(this);
@@ -35,15 +37,13 @@ Form4::Form4(State& state, QWidget* parent) : QWidget(parent, Qt::Window), m_sta
         layout->addWidget(label);
         m_labels[i] = label;
     }
-    m_labels[6]->setText("Your options are:");
+    m_labels[6]->setText(FromBytes(texts.optionsHeading));
 
     m_frame1 = new QGroupBox(this);
     m_frame1->setObjectName("Frame1");
     auto* options = new QVBoxLayout(m_frame1);
-    const char* const captions[] = {"Do not attempt to restore file", "Replace file with original file",
-                                    "Attempt to restore file while maintaining recent changes"};
     for (int i = 1; i <= 3; ++i) {
-        auto* option = new QRadioButton(captions[i - 1], m_frame1);
+        auto* option = new QRadioButton(FromBytes(texts.options[static_cast<std::size_t>(i - 1)]), m_frame1);
         option->setObjectName(QStringLiteral("Option%1").arg(i));
         options->addWidget(option);
         m_options[i] = option;
@@ -75,17 +75,10 @@ int Form4::ShowRestoreOptions(const std::string& path, const std::string& progra
     if (m_waiting) {
         return 1;
     }
-    setWindowTitle(FromBytes("Considering restoring original " + path + " file."));
-    m_labels[1]->setText(FromBytes(path + " was changed during installation of"));
-    m_labels[2]->setText(FromBytes(programName + ", and has been changed since."));
-    if (linesMissing) {
-        m_labels[3]->setText("Warning! File was severely modified during installation process!");
-        m_labels[4]->setText("There is a possibility that the original file cannot be completely");
-        m_labels[5]->setText("restored to its original form while trying to save recent changes.");
-    } else {
-        m_labels[3]->setText("There is a high probability that the original file can be");
-        m_labels[4]->setText("restored while maintaining recent changes.");
-        m_labels[5]->setText({});
+    const RestoreOptionsText texts = RestoreOptionsTexts(path, programName, linesMissing);
+    setWindowTitle(FromBytes(texts.caption));
+    for (int i = 1; i <= 5; ++i) {
+        m_labels[i]->setText(FromBytes(texts.lines[static_cast<std::size_t>(i - 1)]));
     }
 
     show();

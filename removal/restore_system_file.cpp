@@ -64,9 +64,9 @@ std::vector<std::string> NormalizeAll(const std::vector<std::string>& lines)
     return out;
 }
 
-void ReportError(Prompts& prompts, const std::string& text)
+void ReportError(Prompts& prompts, Notice notice, const std::string& text)
 {
-    prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, "Error");
+    prompts.messageBox(notice, text, Buttons::Ok, Icon::Exclamation, "Error");
 }
 
 std::string UnchangedQuestion(const std::string& path, const std::string& programName)
@@ -98,32 +98,36 @@ CurrentFile ReadCurrentFile(const Context& ctx, const SystemFile& file, RestoreL
         if (attributes.error().kind == ErrorKind::NotFound) {
             return CurrentFile::Absent;
         }
-        ReportError(ctx.prompts, "The file " + file.path + " cannot be reached: " + attributes.error().reason +
-                                     ". It has been left unchanged.");
+        ReportError(ctx.prompts, Notice::ConfigurationFileUnreachable,
+                    "The file " + file.path + " cannot be reached: " + attributes.error().reason +
+                        ". It has been left unchanged.");
         return CurrentFile::Refused;
     }
     if (*attributes & kDirectory) {
-        ReportError(ctx.prompts,
+        ReportError(ctx.prompts, Notice::ConfigurationFileUnreachable,
                     "The file " + file.path + " cannot be reached: it is a directory. It has been left unchanged.");
         return CurrentFile::Refused;
     }
     if (*attributes & kLink) {
         // Writing would replace the link by a file of its own and leave the file it points to stale.
-        ReportError(ctx.prompts, "The file " + file.path +
-                                     " is a symbolic link, so it has not been read and has been left unchanged, "
-                                     "with the file it points to. Restore it by hand if it needs it.");
+        ReportError(ctx.prompts, Notice::ConfigurationFileIsLink,
+                    "The file " + file.path +
+                        " is a symbolic link, so it has not been read and has been left unchanged, "
+                        "with the file it points to. Restore it by hand if it needs it.");
         return CurrentFile::Refused;
     }
     if (*attributes & (kHidden | kSystem)) {
-        ReportError(ctx.prompts, "The file " + file.path +
-                                     " is a hidden or system file, so it has not been read and has been left "
-                                     "unchanged. Restore it by hand if it needs it.");
+        ReportError(ctx.prompts, Notice::ConfigurationFileRefused,
+                    "The file " + file.path +
+                        " is a hidden or system file, so it has not been read and has been left "
+                        "unchanged. Restore it by hand if it needs it.");
         return CurrentFile::Refused;
     }
     auto read = ctx.fs.readLines(file.path);
     if (!read) {
-        ReportError(ctx.prompts, "The file " + file.path + " could not be read: " + read.error().reason +
-                                     ". It has been left unchanged.");
+        ReportError(
+            ctx.prompts, Notice::ConfigurationFileUnreadable,
+            "The file " + file.path + " could not be read: " + read.error().reason + ". It has been left unchanged.");
         return CurrentFile::Refused;
     }
     lines.readCurrent(*read);
@@ -135,7 +139,7 @@ CurrentFile ReadCurrentFile(const Context& ctx, const SystemFile& file, RestoreL
 bool PrepareToReplace(const Context& ctx, const SystemFile& file, const RestoreLines& lines, DeletionPlan* plan)
 {
     if (auto attributes = ctx.fs.attributes(file.path); attributes && (*attributes & kReadOnly)) {
-        ReportError(ctx.prompts,
+        ReportError(ctx.prompts, Notice::ConfigurationFileNotWritten,
                     "The file " + file.path + " could not be written: it is read-only. It has been left unchanged.");
         return false;
     }
@@ -144,8 +148,9 @@ bool PrepareToReplace(const Context& ctx, const SystemFile& file, const RestoreL
         return true;
     }
     if (Status s = ctx.fs.writeLinesAtomic(file.safetyCopy, lines.CurrentLines); !s) {
-        ReportError(ctx.prompts, "The safety copy " + file.safetyCopy + " could not be written: " + s.error().reason +
-                                     ". " + file.path + " has been left unchanged.");
+        ReportError(ctx.prompts, Notice::SafetyCopyNotWritten,
+                    "The safety copy " + file.safetyCopy + " could not be written: " + s.error().reason + ". " +
+                        file.path + " has been left unchanged.");
         return false;
     }
     return true;
@@ -159,8 +164,9 @@ bool WriteSystemFile(const Context& ctx, const SystemFile& file, const std::vect
         return true;
     }
     if (Status s = ctx.fs.writeLinesAtomic(file.path, content); !s) {
-        ReportError(ctx.prompts, "The file " + file.path + " could not be written: " + s.error().reason +
-                                     ". It has been left unchanged.");
+        ReportError(
+            ctx.prompts, Notice::ConfigurationFileNotWritten,
+            "The file " + file.path + " could not be written: " + s.error().reason + ". It has been left unchanged.");
         return false;
     }
     return true;
@@ -184,8 +190,9 @@ bool Merge(const Context& ctx, const SystemFile& file, RestoreLines& lines, Dele
         plan->writeFile(file.missingFile, unplaced);
     } else if (!unplaced.empty()) {
         if (Status s = ctx.fs.writeLinesAtomic(file.missingFile, unplaced); !s) {
-            ReportError(ctx.prompts, "The file " + file.missingFile + " could not be written: " + s.error().reason +
-                                         ". " + file.path + " has been left unchanged.");
+            ReportError(ctx.prompts, Notice::MissingLinesNotWritten,
+                        "The file " + file.missingFile + " could not be written: " + s.error().reason + ". " +
+                            file.path + " has been left unchanged.");
             return false;
         }
     }
@@ -193,7 +200,8 @@ bool Merge(const Context& ctx, const SystemFile& file, RestoreLines& lines, Dele
         return false;
     }
     if (!unplaced.empty() && !plan) {
-        ctx.prompts.messageBox(AttentionText(file), Buttons::Ok, Icon::Information, "Attention");
+        ctx.prompts.messageBox(Notice::LinesPlacedAside, AttentionText(file), Buttons::Ok, Icon::Information,
+                               "Attention");
         ctx.panel.blankCentred(1, Panel::kLines);
     }
     return true;
@@ -210,6 +218,26 @@ std::optional<std::vector<std::string>> EarlierCopy(const Context& ctx, const st
 }
 
 }  // namespace
+
+RestoreOptionsText RestoreOptionsTexts(const std::string& path, const std::string& programName, bool linesMissing)
+{
+    RestoreOptionsText texts;
+    texts.caption = "Considering restoring original " + path + " file.";
+    texts.lines[0] = path + " was changed during installation of";
+    texts.lines[1] = programName + ", and has been changed since.";
+    if (linesMissing) {
+        texts.lines[2] = "Warning! File was severely modified during installation process!";
+        texts.lines[3] = "There is a possibility that the original file cannot be completely";
+        texts.lines[4] = "restored to its original form while trying to save recent changes.";
+    } else {
+        texts.lines[2] = "There is a high probability that the original file can be";
+        texts.lines[3] = "restored while maintaining recent changes.";
+    }
+    texts.optionsHeading = "Your options are:";
+    texts.options = {"Do not attempt to restore file", "Replace file with original file",
+                     "Attempt to restore file while maintaining recent changes"};
+    return texts;
+}
 
 std::size_t FindLine(const std::vector<std::string>& list, const std::string& line)
 {
@@ -340,7 +368,7 @@ Restoration RestoreSystemFile(const Context& ctx, RestoreOptions& form4, const C
 
     auto outcome = [](bool written) { return written ? Restoration::Done : Restoration::Failed; };
     if (ctx.state.SectionChanged == kFalse) {
-        if (AskYesNo(ctx.prompts, UnchangedQuestion(file.path, ctx.state.ProgramName))) {
+        if (AskYesNo(ctx.prompts, Notice::RestoreUnchanged, UnchangedQuestion(file.path, ctx.state.ProgramName))) {
             return outcome(Replace(ctx, file, lines, plan));
         }
         if (plan) {

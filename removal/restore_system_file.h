@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,18 @@ public:
     // until Ok, hides it and returns DialogChoice: 1, 2 or 3. Option selection persists between calls.
     virtual int ShowRestoreOptions(const std::string& path, const std::string& programName, bool linesMissing) = 0;
 };
+
+// What the restoration window shows for one file, wherever it is shown.
+struct RestoreOptionsText {
+    std::string caption;                 // "Considering restoring original <path> file."
+    std::array<std::string, 5> lines;    // Label1..Label5; the last is empty when no lines are missing
+    std::string optionsHeading;          // Label6
+    std::array<std::string, 3> options;  // Option1..Option3: keep the file, replace it, merge
+};
+
+// The texts of the restoration window for the file `path` that the installation of `programName` changed and
+// the user changed since; `linesMissing` when the installation removed or changed lines of the original.
+RestoreOptionsText RestoreOptionsTexts(const std::string& path, const std::string& programName, bool linesMissing);
 
 // The line lists of one restoration, all normalised, positions from 0. A list is searched as if it had an
 // empty entry after its last line: an empty line is always found in OriginalLines and in InstalledLines, so

@@ -12,9 +12,9 @@ namespace morvane {
 
 namespace {
 
-void ShowError(Prompts& prompts, const std::string& text)
+void ShowError(Prompts& prompts, Notice notice, const std::string& text)
 {
-    prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, "Error");
+    prompts.messageBox(notice, text, Buttons::Ok, Icon::Exclamation, "Error");
 }
 
 // The first line of an AFTER file, the program name; nothing when the file opens and has no first line; an
@@ -50,8 +50,9 @@ void SelectAfterFile(const Context& ctx, AfterFileList& window, AfterSelection& 
         if (!listing) {
             // A data folder that cannot be read is not the same as one without records.
             selection.AfterCount = 0;
-            ShowError(ctx.prompts, "Unable to read the folder " + ctx.state.DataFolder +
-                                       " for AFTER files: " + listing.error().reason + ".");
+            ShowError(ctx.prompts, Notice::AfterFolderUnreadable,
+                      "Unable to read the folder " + ctx.state.DataFolder +
+                          " for AFTER files: " + listing.error().reason + ".");
             return;
         }
         std::vector<std::string> names;
@@ -64,7 +65,7 @@ void SelectAfterFile(const Context& ctx, AfterFileList& window, AfterSelection& 
         selection.AfterCount = static_cast<long>(names.size());
         if (selection.AfterCount == 0) {
             ctx.prompts.beep();
-            ShowError(ctx.prompts, "No AFTER files found.");
+            ShowError(ctx.prompts, Notice::NoAfterFiles, "No AFTER files found.");
             return;
         }
 
@@ -88,28 +89,31 @@ void SelectAfterFile(const Context& ctx, AfterFileList& window, AfterSelection& 
             if (!programName) {
                 // No permission, an I/O error: the file may well be a good record, so it is kept.
                 leftOut.insert(fileName);
-                ShowError(ctx.prompts, "The AFTER file " + fileName + " cannot be read: " + programName.error().reason +
-                                           ". It has been kept, and it is left out of this list.");
+                ShowError(ctx.prompts, Notice::UnreadableRecordLeftOut,
+                          "The AFTER file " + fileName + " cannot be read: " + programName.error().reason +
+                              ". It has been kept, and it is left out of this list.");
                 startAgain = true;
                 break;
             }
             if (!programName->has_value() && selection.LeaveCorrupted) {
-                ctx.prompts.messageBox("The AFTER file " + fileName +
-                                           " appears to be corrupted. It is left out and kept as it is.",
-                                       Buttons::Ok, Icon::Exclamation, "ATTENTION");
+                ctx.prompts.messageBox(
+                    Notice::CorruptedRecordLeftOut,
+                    "The AFTER file " + fileName + " appears to be corrupted. It is left out and kept as it is.",
+                    Buttons::Ok, Icon::Exclamation, "ATTENTION");
                 leftOut.insert(fileName);
                 startAgain = true;
                 break;
             }
             if (!programName->has_value()) {
-                ctx.prompts.messageBox("The AFTER file " + fileName +
+                ctx.prompts.messageBox(Notice::CorruptedRecordDeleted,
+                                       "The AFTER file " + fileName +
                                            " appears to be corrupted. It is useless and is interferring with ZELK "
                                            "operations. It will now be deleted.",
                                        Buttons::Ok, Icon::Exclamation, "ATTENTION");
                 const Status removed = fs.removeFile(path);
                 if (!removed) {
                     leftOut.insert(fileName);
-                    ShowError(ctx.prompts,
+                    ShowError(ctx.prompts, Notice::CorruptedRecordNotDeleted,
                               "The AFTER file " + path + " could not be deleted: " + removed.error().reason + ".");
                 }
                 startAgain = true;
@@ -141,15 +145,17 @@ std::optional<std::string> ChosenAfterFilePath(const Context& ctx, const AfterSe
     // The number must lead back to the file that was listed; otherwise it would open another program's record.
     // The letter case of the listed name is kept, so after2.dat opens after2.dat and not an AFTER2.DAT beside it.
     if (!EqualsIgnoringCase(builtName, listedName)) {
-        ShowError(ctx.prompts, "The record " + listedName +
-                                   " cannot be opened: its name does not carry the number of an AFTER file.");
+        ShowError(
+            ctx.prompts, Notice::RecordNameWithoutNumber,
+            "The record " + listedName + " cannot be opened: its name does not carry the number of an AFTER file.");
         return std::nullopt;
     }
     const std::string path = ctx.state.DataFolder + listedName;
     auto listing = ctx.fs.list(path, kNormal);
     if (!listing || listing->names.empty()) {
         const std::string reason = listing ? std::string("No such file or directory") : listing.error().reason;
-        ShowError(ctx.prompts, "Unable to read the AFTER file " + path + ": " + reason + ".");
+        ShowError(ctx.prompts, Notice::ChosenRecordUnreadable,
+                  "Unable to read the AFTER file " + path + ": " + reason + ".");
         return std::nullopt;
     }
     return path;

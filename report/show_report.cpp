@@ -115,13 +115,13 @@ void ShowReport(const Context& ctx, AfterFileList& list, ReportWindow& window, P
     {
         auto opened = AfterFileReader::open(ctx.fs, *path);
         if (!opened) {
-            ReportAfterFileError(ctx.prompts, opened.error());
+            ReportAfterFileError(ctx.prompts, Notice::ReportRecordUnreadable, opened.error());
             return;
         }
         AfterFileReader& after = **opened;
         auto programName = after.readProgramName();
         if (!programName) {
-            ReportAfterFileError(ctx.prompts, programName.error());
+            ReportAfterFileError(ctx.prompts, Notice::ReportRecordUnreadable, programName.error());
             return;
         }
         ctx.state.ProgramName = *programName;
@@ -132,7 +132,7 @@ void ShowReport(const Context& ctx, AfterFileList& list, ReportWindow& window, P
         if (!filled) {
             // The half-filled report goes away before the message: nothing waits for it any more.
             window.close();
-            ReportAfterFileError(ctx.prompts, filled.error());
+            ReportAfterFileError(ctx.prompts, Notice::ReportRecordUnreadable, filled.error());
             return;
         }
     }  // the AFTER file is closed here, before the user is waited for

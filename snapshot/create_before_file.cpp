@@ -21,9 +21,9 @@ constexpr std::string_view kDrivePrompt =
     "drives, input the letters of all the drives the program will be installed on, such as DE. The default is just "
     "C.";
 
-void showError(const Context& ctx, const std::string& text)
+void showError(const Context& ctx, Notice notice, const std::string& text)
 {
-    ctx.prompts.messageBox(text, Buttons::Ok, Icon::Exclamation, kErrorTitle);
+    ctx.prompts.messageBox(notice, text, Buttons::Ok, Icon::Exclamation, kErrorTitle);
 }
 
 // The characters of the answer from `at` that form one character on screen: a whole UTF-8 sequence, so that
@@ -45,7 +45,7 @@ std::string askForDrives(const Context& ctx)
 {
     for (;;) {
         ctx.state.MsgText = std::string(kDrivePrompt);
-        std::string answer = ctx.prompts.inputBox(ctx.state.MsgText, "Drive Letter", "C");
+        std::string answer = ctx.prompts.inputBox(Notice::DriveLettersInput, ctx.state.MsgText, "Drive Letter", "C");
         if (answer.empty()) {
             return {};
         }
@@ -54,10 +54,11 @@ std::string askForDrives(const Context& ctx)
         for (std::size_t i = 0; i < answer.size() && accepted; ++i) {
             const char c = answer[i];
             if (c < 'A' || c > 'Z') {
-                showError(ctx, characterAt(answer, i) + " is not a valid drive designation.");
+                showError(ctx, Notice::InvalidDriveLetter,
+                          characterAt(answer, i) + " is not a valid drive designation.");
                 accepted = false;
             } else if (!DriveReadable(ctx.fs, c)) {
-                showError(ctx, std::string("You do not have a drive ") + c);
+                showError(ctx, Notice::NoSuchDrive, std::string("You do not have a drive ") + c);
                 accepted = false;
             }
         }
@@ -123,13 +124,15 @@ private:
         m_out.reset();
         const Status removed = m_ctx.fs.removeFile(m_path);
         if (!removed && removed.error().kind != ErrorKind::NotFound) {
-            showError(m_ctx, "Unable to delete the unfinished BEFORE file " + m_path + ": " + removed.error().reason +
-                                 ". Delete it before you create another BEFORE file.");
+            showError(m_ctx, Notice::UnfinishedBeforeFileNotDeleted,
+                      "Unable to delete the unfinished BEFORE file " + m_path + ": " + removed.error().reason +
+                          ". Delete it before you create another BEFORE file.");
         }
     }
     void reportWriteFailure(const Error& error)
     {
-        showError(m_ctx, "Unable to write the BEFORE file " + m_path + ": " + error.reason + ".");
+        showError(m_ctx, Notice::BeforeFileNotWritten,
+                  "Unable to write the BEFORE file " + m_path + ": " + error.reason + ".");
     }
 
     const Context& m_ctx;
@@ -179,6 +182,7 @@ bool BeforeFileRun::recordDrive(char letter)
     state.MsgText = std::string(1, letter);
     while (!DriveReadable(m_ctx.fs, letter)) {
         const Answer answer = m_ctx.prompts.messageBox(
+            Notice::DriveNotReadyToRead,
             "Drive " + state.MsgText +
                 " is not ready to read. Fix and click on Ok, or select Cancel to abort operation.",
             Buttons::OkCancel, Icon::Exclamation, kErrorTitle);
@@ -209,10 +213,11 @@ bool BeforeFileRun::recordDrive(char letter)
             return false;
         }
         // The failing directory as it stood in the list, drive included: "C:\TEMP\".
-        showError(m_ctx, "An error has occurred reading directory " + scanned.error().path + ". " +
-                             ReasonSentence(scanned.error()) +
-                             ". It is too dangerous to continue making the BEFORE file. Check to see if anything is "
-                             "unusual about this directory.");
+        showError(m_ctx, Notice::BeforeDirectoryUnreadable,
+                  "An error has occurred reading directory " + scanned.error().path + ". " +
+                      ReasonSentence(scanned.error()) +
+                      ". It is too dangerous to continue making the BEFORE file. Check to see if anything is "
+                      "unusual about this directory.");
         return false;
     }
 
@@ -266,7 +271,8 @@ bool BeforeFileRun::copySystemFile(const ConfigFile& file, const std::string& pa
     const Result<Listing> found = m_ctx.fs.list(path, kNormal);
     if (!found && !IsAbsent(found.error())) {
         abandon();
-        showError(m_ctx, "Unable to copy " + path + " into the BEFORE file: " + found.error().reason + ".");
+        showError(m_ctx, Notice::ConfigurationFileNotCopied,
+                  "Unable to copy " + path + " into the BEFORE file: " + found.error().reason + ".");
         return false;
     }
     if (found && !found->names.empty()) {
@@ -293,7 +299,8 @@ bool BeforeFileRun::copySystemFile(const ConfigFile& file, const std::string& pa
             if (m_ctx.events.stopRequested()) {
                 return false;  // the user stopped a copy that was waiting for its file: no error of the file's
             }
-            showError(m_ctx, "Unable to copy " + path + " into the BEFORE file: " + read.error().reason + ".");
+            showError(m_ctx, Notice::ConfigurationFileNotCopied,
+                      "Unable to copy " + path + " into the BEFORE file: " + read.error().reason + ".");
             return false;
         }
     }
@@ -323,23 +330,24 @@ void CreateBeforeFile(const Context& ctx)
         // Named as Delete BEFORE file names it when its first line cannot be read.
         const std::string name = ReadFirstLine(ctx.fs, beforePath).value_or("*CORRUPTED BEFORE FILE*");
         ctx.prompts.beep();
-        showError(ctx, "A BEFORE file for " + name +
-                           " already exists. You cannot create another BEFORE file until you have created an AFTER "
-                           "file for the program described in the existing BEFORE file.");
+        showError(ctx, Notice::BeforeFileExists,
+                  "A BEFORE file for " + name +
+                      " already exists. You cannot create another BEFORE file until you have created an AFTER "
+                      "file for the program described in the existing BEFORE file.");
         return;
     }
 
     // A control character (a pasted line feed above all) would split or bend line 1 of BEFORE.DAT, and the
     // record would be found damaged only after the installation: such a name is refused and asked again.
     for (;;) {
-        state.ProgramName = ctx.prompts.inputBox(kNamePrompt, "Program Name", "");
+        state.ProgramName = ctx.prompts.inputBox(Notice::ProgramNameInput, kNamePrompt, "Program Name", "");
         if (state.ProgramName.empty()) {
             return;
         }
         if (!HasControlCharacter(state.ProgramName)) {
             break;
         }
-        showError(ctx,
+        showError(ctx, Notice::ProgramNameRefused,
                   "The program name may not contain line breaks, tabs or other control characters. Type "
                   "the name again on one line.");
     }
@@ -351,7 +359,8 @@ void CreateBeforeFile(const Context& ctx)
     PanelCleanup cleanup(ctx.panel);
     auto out = ctx.fs.createForWriting(beforePath, FileSystem::CreateMode::Truncate);
     if (!out) {
-        showError(ctx, "Unable to write the BEFORE file " + beforePath + ": " + out.error().reason + ".");
+        showError(ctx, Notice::BeforeFileNotWritten,
+                  "Unable to write the BEFORE file " + beforePath + ": " + out.error().reason + ".");
         return;
     }
     BeforeFileRun run(ctx, std::move(*out), beforePath);

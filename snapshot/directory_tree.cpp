@@ -482,7 +482,8 @@ void ReportSkippedNames(Prompts& prompts, std::size_t count)
     if (count == 0) {
         return;
     }
-    prompts.messageBox(std::to_string(count) +
+    prompts.messageBox(Notice::NamesPassedOver,
+                       std::to_string(count) +
                            " file or directory names were passed over because a Windows path cannot express them "
                            "(they hold a backslash or a control character).",
                        Buttons::Ok, Icon::Information, kAppTitle);

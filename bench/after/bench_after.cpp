@@ -53,13 +53,13 @@ constexpr double kMemoryLimitMiB = 512;
 // message box, which a clean run never shows.
 class BenchPrompts : public Prompts {
 public:
-    Answer messageBox(std::string_view text, Buttons, Icon, std::string_view) override
+    Answer messageBox(Notice, std::string_view text, Buttons, Icon, std::string_view) override
     {
         ++messages;
         std::cerr << "message: " << text << '\n';
         return Answer::Ok;
     }
-    std::string inputBox(std::string_view, std::string_view, std::string_view) override
+    std::string inputBox(Notice, std::string_view, std::string_view, std::string_view) override
     {
         if (inputs.empty()) {
             return {};

@@ -44,14 +44,14 @@ namespace {
 
 class AnsweringPrompts : public Prompts {
 public:
-    Answer messageBox(std::string_view text, Buttons buttons, Icon, std::string_view) override
+    Answer messageBox(Notice, std::string_view text, Buttons buttons, Icon, std::string_view) override
     {
         std::cerr << "message: " << text << "\n";
         return buttons == Buttons::YesNo ? Answer::No : (buttons == Buttons::OkCancel ? Answer::Cancel : Answer::Ok);
     }
-    std::string inputBox(std::string_view, std::string_view title, std::string_view) override
+    std::string inputBox(Notice notice, std::string_view, std::string_view, std::string_view) override
     {
-        return title == "Program Name" ? "Benchmark Program" : "C";
+        return notice == Notice::ProgramNameInput ? "Benchmark Program" : "C";
     }
     void beep() override {}
 };

@@ -54,20 +54,17 @@ namespace {
 constexpr const char* kProgramName = "Benchmark program";
 constexpr double kTargetRatio = 2.0;
 
-const std::string kConfirmation = std::string("Delete ") + kProgramName + "? Are you sure?";
-const std::string kConfirmEachFile = "Confirm deletion of files in pre-existing directories?";
-
 // The user of a benchmark run: names the program and drive C: when a snapshot asks, says Yes to the deletion
 // and No to the questions per file. Every other message is counted: a clean run shows none.
 class BenchPrompts : public Prompts {
 public:
-    Answer messageBox(std::string_view text, Buttons, Icon, std::string_view) override
+    Answer messageBox(Notice notice, std::string_view text, Buttons, Icon, std::string_view) override
     {
-        if (text == kConfirmation) {
+        if (notice == Notice::ConfirmDeletion) {
             ++confirmations;
             return Answer::Yes;
         }
-        if (text == kConfirmEachFile) {
+        if (notice == Notice::ConfirmEachFile) {
             ++fileQuestions;
             return Answer::No;
         }
@@ -76,16 +73,15 @@ public:
         return Answer::No;
     }
     // Create BEFORE file asks for the program's name, then for the drives to record.
-    std::string inputBox(std::string_view, std::string_view, std::string_view) override
+    std::string inputBox(Notice notice, std::string_view, std::string_view, std::string_view) override
     {
-        return ++inputs == 1 ? kProgramName : "C";
+        return notice == Notice::ProgramNameInput ? kProgramName : "C";
     }
     void beep() override {}
 
     int confirmations = 0;
     int fileQuestions = 0;
     int others = 0;
-    int inputs = 0;
 };
 
 // The selection window: there is one AFTER file, and it is the one chosen.

@@ -15,10 +15,11 @@ TEST(AskYesNo, AppendsQuestionMarkAndIsTrueOnlyForYes)
     ScriptedPrompts prompts;
     prompts.answer(Answer::Yes);
     prompts.answer(Answer::No);
-    EXPECT_TRUE(AskYesNo(prompts, "Proceed"));
-    EXPECT_FALSE(AskYesNo(prompts, "Proceed"));
+    EXPECT_TRUE(AskYesNo(prompts, Notice::ConfirmDeletion, "Proceed"));
+    EXPECT_FALSE(AskYesNo(prompts, Notice::ConfirmDeletion, "Proceed"));
     ASSERT_EQ(prompts.messages().size(), 2u);
     const auto shown = prompts.messages().at(0);
+    EXPECT_EQ(shown.notice, Notice::ConfirmDeletion);
     EXPECT_EQ(shown.text, "Proceed?");
     EXPECT_EQ(shown.title, "Morvane");
     EXPECT_EQ(shown.buttons, Buttons::YesNo);

@@ -770,14 +770,14 @@ namespace {
 // an unchanged configuration file, No to confirming each file in an older directory (so they all go).
 class SteadyAnswers : public Prompts {
 public:
-    Answer messageBox(std::string_view text, Buttons buttons, Icon, std::string_view) override
+    Answer messageBox(Notice notice, std::string_view, Buttons buttons, Icon, std::string_view) override
     {
         if (buttons == Buttons::Ok) {
             return Answer::Ok;
         }
-        return text.starts_with("Confirm deletion") ? Answer::No : Answer::Yes;
+        return notice == Notice::ConfirmEachFile ? Answer::No : Answer::Yes;
     }
-    std::string inputBox(std::string_view, std::string_view, std::string_view) override { return {}; }
+    std::string inputBox(Notice, std::string_view, std::string_view, std::string_view) override { return {}; }
     void beep() override {}
 };
 

@@ -189,6 +189,9 @@ TEST_F(DeleteProgramTest, AFileThatWillNotGoIsAskedAboutUntilTheUserGivesUpOnIts
                      "There was a problem deleting directory C:\\APP\\SUB. Please make a note to delete it manually.",
                      "There was a problem deleting directory C:\\APP. Please make a note to delete it manually.",
                      "Confirm deletion of files in pre-existing directories?"}));
+    EXPECT_EQ(world.prompts.messageNotices(),
+              (std::vector<Notice>{Notice::ConfirmDeletion, Notice::ProblemDeletingFile, Notice::ProblemDeletingFile,
+                                   Notice::DirectoryNotRemoved, Notice::DirectoryNotRemoved, Notice::ConfirmEachFile}));
     EXPECT_EQ(world.prompts.messages()[1].title, "We got a problem!");
     EXPECT_EQ(world.prompts.messages()[1].buttons, Buttons::YesNo);
     EXPECT_EQ(world.prompts.messages()[3].title, "Morvane");

@@ -44,12 +44,12 @@ std::string record(const std::vector<Strings>& parts)
 // A prompts double that also runs a check whenever a message box is shown (the state of the disk at that moment).
 class WatchingPrompts : public ScriptedPrompts {
 public:
-    Answer messageBox(std::string_view text, Buttons buttons, Icon icon, std::string_view title) override
+    Answer messageBox(Notice notice, std::string_view text, Buttons buttons, Icon icon, std::string_view title) override
     {
         if (onMessage) {
             onMessage(text);
         }
-        return ScriptedPrompts::messageBox(text, buttons, icon, title);
+        return ScriptedPrompts::messageBox(notice, text, buttons, icon, title);
     }
     std::function<void(std::string_view)> onMessage;
 };

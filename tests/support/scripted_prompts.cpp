@@ -4,9 +4,10 @@
 
 namespace morvane::test {
 
-Answer ScriptedPrompts::messageBox(std::string_view text, Buttons buttons, Icon icon, std::string_view title)
+Answer ScriptedPrompts::messageBox(Notice notice, std::string_view text, Buttons buttons, Icon icon,
+                                   std::string_view title)
 {
-    m_prompts.push_back({Prompt::Kind::Message, std::string(text), std::string(title), buttons, icon, {}});
+    m_prompts.push_back({Prompt::Kind::Message, notice, std::string(text), std::string(title), buttons, icon, {}});
     if (buttons == Buttons::Ok && (m_answers.empty() || m_answers.front() != Answer::Ok)) {
         return Answer::Ok;
     }
@@ -19,11 +20,11 @@ Answer ScriptedPrompts::messageBox(std::string_view text, Buttons buttons, Icon 
     return a;
 }
 
-std::string ScriptedPrompts::inputBox(std::string_view prompt, std::string_view title, std::string_view defaultText)
+std::string ScriptedPrompts::inputBox(Notice notice, std::string_view prompt, std::string_view title,
+                                      std::string_view defaultText)
 {
-    m_prompts.push_back(
-        {Prompt::Kind::Input, std::string(prompt), std::string(title), Buttons::OkCancel, Icon::None,
-         std::string(defaultText)});
+    m_prompts.push_back({Prompt::Kind::Input, notice, std::string(prompt), std::string(title), Buttons::OkCancel,
+                         Icon::None, std::string(defaultText)});
     if (m_inputs.empty()) {
         ADD_FAILURE() << "unanswered input box: " << prompt;
         return {};
@@ -35,7 +36,7 @@ std::string ScriptedPrompts::inputBox(std::string_view prompt, std::string_view 
 
 void ScriptedPrompts::beep()
 {
-    m_prompts.push_back({Prompt::Kind::Beep, {}, {}, Buttons::Ok, Icon::None, {}});
+    m_prompts.push_back({Prompt::Kind::Beep, {}, {}, {}, Buttons::Ok, Icon::None, {}});
 }
 
 std::vector<ScriptedPrompts::Prompt> ScriptedPrompts::messages() const
@@ -54,6 +55,15 @@ std::vector<std::string> ScriptedPrompts::messageTexts() const
     std::vector<std::string> out;
     for (const auto& p : messages()) {
         out.push_back(p.text);
+    }
+    return out;
+}
+
+std::vector<Notice> ScriptedPrompts::messageNotices() const
+{
+    std::vector<Notice> out;
+    for (const auto& p : messages()) {
+        out.push_back(p.notice);
     }
     return out;
 }

@@ -14,6 +14,7 @@ class ScriptedPrompts : public Prompts {
 public:
     struct Prompt {
         enum class Kind { Message, Input, Beep } kind;
+        Notice notice{};    // message and input boxes
         std::string text;   // message text or input prompt
         std::string title;
         Buttons buttons = Buttons::Ok;
@@ -24,8 +25,10 @@ public:
     void answer(Answer answer) { m_answers.push_back(answer); }
     void type(std::string text) { m_inputs.push_back(std::move(text)); }
 
-    Answer messageBox(std::string_view text, Buttons buttons, Icon icon, std::string_view title) override;
-    std::string inputBox(std::string_view prompt, std::string_view title, std::string_view defaultText) override;
+    Answer messageBox(Notice notice, std::string_view text, Buttons buttons, Icon icon,
+                      std::string_view title) override;
+    std::string inputBox(Notice notice, std::string_view prompt, std::string_view title,
+                         std::string_view defaultText) override;
     void beep() override;
 
     const std::vector<Prompt>& prompts() const { return m_prompts; }
@@ -33,6 +36,8 @@ public:
     std::vector<Prompt> messages() const;
     // The texts of the message boxes, in order.
     std::vector<std::string> messageTexts() const;
+    // The notices of the message boxes, in order.
+    std::vector<Notice> messageNotices() const;
     int beeps() const;
     bool allAnswered() const { return m_answers.empty() && m_inputs.empty(); }
 
