@@ -29,37 +29,42 @@ std::unordered_set<std::string> UpperCaseSet(const std::vector<std::string>& lin
     return set;
 }
 
-// Appends the lines of `from` that `others` does not hold, the header before the first of them.
-void AppendMissing(const std::vector<std::string>& from, const std::unordered_set<std::string>& others,
-                   std::string_view header, std::vector<std::string>& out)
+// The lines of `from` that `others` does not hold.
+std::vector<std::string> Missing(const std::vector<std::string>& from, const std::unordered_set<std::string>& others)
 {
-    bool first = true;
+    std::vector<std::string> out;
     for (const std::string& line : from) {
-        if (others.contains(UpperAscii(line))) {
-            continue;
+        if (!others.contains(UpperAscii(line))) {
+            out.push_back(line);
         }
-        if (first) {
-            out.emplace_back(header);
-            first = false;
-        }
-        out.push_back(line);
     }
+    return out;
 }
 
 }  // namespace
 
-std::vector<std::string> ListLineChanges(const std::vector<std::string>& oldLines,
-                                         const std::vector<std::string>& newLines)
+LineChanges AddedAndRemovedLines(const std::vector<std::string>& oldLines, const std::vector<std::string>& newLines)
 {
     const std::vector<std::string> oldNormal = Normalised(oldLines);
     const std::vector<std::string> newNormal = Normalised(newLines);
     // Sets instead of the double loop over both lists: the same answer, and no slowdown for long files.
-    const std::unordered_set<std::string> oldUpper = UpperCaseSet(oldNormal);
-    const std::unordered_set<std::string> newUpper = UpperCaseSet(newNormal);
+    return LineChanges{Missing(newNormal, UpperCaseSet(oldNormal)), Missing(oldNormal, UpperCaseSet(newNormal))};
+}
 
+std::vector<std::string> ListLineChanges(const std::vector<std::string>& oldLines,
+                                         const std::vector<std::string>& newLines)
+{
+    LineChanges changes = AddedAndRemovedLines(oldLines, newLines);
     std::vector<std::string> out;
-    AppendMissing(newNormal, oldUpper, kAddedHeader, out);
-    AppendMissing(oldNormal, newUpper, kRemovedHeader, out);
+    // Each list under its header; a list without lines has no header either.
+    const auto append = [&out](std::string_view header, std::vector<std::string>& lines) {
+        if (!lines.empty()) {
+            out.emplace_back(header);
+            out.insert(out.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
+        }
+    };
+    append(kAddedHeader, changes.added);
+    append(kRemovedHeader, changes.removed);
     if (out.empty()) {
         out.emplace_back();
     }

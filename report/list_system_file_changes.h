@@ -15,6 +15,15 @@ inline constexpr std::string_view kAddedHeader =
 inline constexpr std::string_view kRemovedHeader =
     "------------------------------------The following lines were removed------------------------------------";
 
+// What changed between a configuration file's old and new contents: the new lines that no old line equals, and
+// the old lines that no new line equals, each list in its file's order. Lines are normalised first and compared
+// in upper case, as wholes, for presence only (order and repetitions play no part).
+struct LineChanges {
+    std::vector<std::string> added;
+    std::vector<std::string> removed;
+};
+LineChanges AddedAndRemovedLines(const std::vector<std::string>& oldLines, const std::vector<std::string>& newLines);
+
 // The display lines for a configuration file's old and new contents: the added header and every new line that
 // no old line equals, then the removed header and every old line that no new line equals. Lines are
 // normalised first and compared in upper case, as wholes, for presence only (order and repetitions play no

@@ -40,6 +40,29 @@ TEST(ListLineChanges, HeadersAndWholeNormalisedLinesComparedInUpperCaseForPresen
     }
 }
 
+TEST(AddedAndRemovedLines, TheTwoListsTheBannersStandAbove)
+{
+    struct Case {
+        const char* what;
+        Lines oldLines;
+        Lines newLines;
+        Lines added;
+        Lines removed;
+    };
+    // A line that reads like a banner is a line like any other.
+    const std::vector<Case> cases = {
+        {"one changed", {"A", "B"}, {"A", "C"}, {"C"}, {"B"}},
+        {"nothing changed", {"files = 30"}, {"FILES=30"}, {}, {}},
+        {"a banner's text as a line", {"A"}, {"A", kRemoved, " X "}, {kRemoved, "X"}, {}},
+        {"an empty line removed", {"", "A"}, {"A"}, {}, {""}},
+    };
+    for (const Case& c : cases) {
+        const LineChanges changes = AddedAndRemovedLines(c.oldLines, c.newLines);
+        EXPECT_EQ(c.added, changes.added) << c.what;
+        EXPECT_EQ(c.removed, changes.removed) << c.what;
+    }
+}
+
 TEST(ListLineChanges, HasNoLimitOnTheNumberOfLines)
 {
     Lines oldLines;
