@@ -3,7 +3,7 @@
 #   ./build.sh run     build and start Morvane
 #   ./build.sh test    build and run every test headless
 #   ./build.sh bench   build the benchmarks (Release) and run them
-#   ./build.sh package build morvane_4.0-1_amd64.deb here and check it with lintian
+#   ./build.sh package build morvane_VERSION-1_amd64.deb here and check it with lintian
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -100,10 +100,12 @@ case "$what" in
       -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
     cmake --build "$here/build-package" --target morvane morvane-cli -j "$jobs"
     (cd "$here/build-package" && cpack)
-    cp "$here/build-package/morvane_4.0-1_amd64.deb" "$here/"
+    # The version of the project, as CMake read it from project().
+    deb="morvane_$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$here/build-package/CMakeCache.txt")-1_amd64.deb"
+    cp "$here/build-package/$deb" "$here/"
     echo "lintian:"
-    lintian "$here/morvane_4.0-1_amd64.deb"
-    echo "Made $here/morvane_4.0-1_amd64.deb; install it with: sudo apt install ./morvane_4.0-1_amd64.deb"
+    lintian "$here/$deb"
+    echo "Made $here/$deb; install it with: sudo apt install ./$deb"
     ;;
   *)
     echo "usage: $0 run|test|bench|package [benchmark arguments]" >&2

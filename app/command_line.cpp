@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QFile>
 
+#include "morvane_version.h"
 #include "platform/folder_options.h"
 
 namespace morvane {
@@ -43,7 +44,7 @@ CommandLine ReadCommandLine(const QStringList& arguments)
         return CommandLine{CommandLine::Action::ShowHelp, parser.helpText(), {}, {}};
     }
     if (parser.isSet(version)) {
-        return CommandLine{CommandLine::Action::ShowVersion, "Morvane 4.0\n", {}, {}};
+        return CommandLine{CommandLine::Action::ShowVersion, QString("Morvane ") + kProgramVersion + "\n", {}, {}};
     }
     if (!parser.positionalArguments().isEmpty()) {
         return fail("Unexpected argument '" + parser.positionalArguments().first() + "'. See morvane --help.");

@@ -16,6 +16,7 @@
 #include "core/helpers.h"
 #include "help/manual_text.h"
 #include "maintenance/record_maintenance.h"
+#include "morvane_version.h"
 #include "platform/file_system.h"
 #include "platform/folder_options.h"
 #include "records/after_file_reader.h"
@@ -458,7 +459,7 @@ int Main(int argc, char** argv)
         return 0;
     }
     if (line.version) {
-        std::fputs("morvane-cli 4.0\n", stdout);
+        std::printf("morvane-cli %s\n", kProgramVersion);
         return 0;
     }
     if (line.command.empty()) {

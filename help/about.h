@@ -1,5 +1,6 @@
 #pragma once
 
+#include "morvane_version.h"  // kProgramVersion
 #include "platform/desktop.h"
 #include "platform/prompts.h"
 
@@ -7,8 +8,6 @@ namespace morvane {
 
 // The Morvane project's home page, the address the About window links to.
 inline constexpr const char* kMakerWebPage = "https://morvane.example.org/";
-
-inline constexpr const char* kProgramVersion = "4.0";
 
 // Asks the desktop to open the home page in the web browser. When it cannot, a message gives the error code
 // the desktop returned; nothing else changes.

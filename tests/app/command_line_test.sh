@@ -3,6 +3,7 @@
 # status. Offscreen: --prefix and --data-dir at work.
 set -u
 exe="$1"
+version="$2"
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/../support/run_morvane.sh"
@@ -17,8 +18,8 @@ touch "$tmp/file"
 help_lines=$'  -h, --help        Show this help and exit.\n  -v, --version     Show the version and exit.'
 #     status  standard output        standard error                                                arguments
 cases=(
-  "0" "Morvane 4.0"                 ""                                                             "--version"
-  "0" "Morvane 4.0"                 ""                                                             "-v"
+  "0" "Morvane $version"            ""                                                             "--version"
+  "0" "Morvane $version"            ""                                                             "-v"
   "0" "$help_lines"                 ""                                                             "--help"
   "0" "$help_lines"                 ""                                                             "-h --version"
   "2" ""  "morvane: Unknown option 'frobnicate'. See morvane --help."                              "--frobnicate"

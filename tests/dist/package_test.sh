@@ -15,7 +15,8 @@ cpack --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1 || {
   cat "$out/cpack.log"
   exit 1
 }
-deb="$out/morvane_4.0-1_amd64.deb"
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
+deb="$out/morvane_${version}-1_amd64.deb"
 [ -f "$deb" ] || fail "no $(basename "$deb") made: $(ls "$out")"
 
 lintian --pedantic "$deb" >"$out/lintian.log" 2>&1

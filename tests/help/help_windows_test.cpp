@@ -12,6 +12,7 @@
 #include "help/doc_display.h"
 #include "help/manual.h"
 #include "help/quick_instructions.h"
+#include "morvane_version.h"
 #include "tests/support/doubles.h"
 #include "tests/support/window_helpers.h"
 
@@ -156,7 +157,7 @@ TEST(AboutBoxWindow, ShowsNameVersionAndMakerWithTheMainWindowDisabledUntilOk)
     EXPECT_EQ(about.objectName(), "AboutBox");
     EXPECT_EQ(about.windowTitle(), "About Morvane");
     EXPECT_EQ(about.findChild<QLabel*>("Label1")->text(), "Morvane");
-    EXPECT_EQ(about.findChild<QLabel*>("Label5")->text(), "Version 4.0");
+    EXPECT_EQ(about.findChild<QLabel*>("Label5")->text(), QString("Version ") + kProgramVersion);
     EXPECT_TRUE(about.findChild<QLabel*>("Label2")->text().contains("Morvane project"));
     EXPECT_TRUE(about.findChild<QLabel*>("Label3")->text().contains("Morvane project"));
     EXPECT_EQ(about.findChild<QLabel*>("Label4")->text(), "https://morvane.example.org/");
