@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # morvane-cli as a shell user meets it, on temporary prefixes and data folders: one whole life checked on the
-# disk, the rules for a standard input that is not a terminal, Ctrl-C during AFTER creation, and the exit
-# statuses.
+# disk, the rules for a standard input that is not a terminal, Ctrl-C during AFTER creation, the command line
+# read from its table, and the exit statuses.
+# Arguments: the executable and the project's version.
 set -u
 cli="$(realpath "$1")"
+version="$2"
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 export HOME="$tmp/home" XDG_DATA_HOME="$tmp/xdg" WINEPREFIX="$tmp/no-prefix"
@@ -276,6 +278,59 @@ got="$("$cli" "${erun[@]}" report 7 2>&1)"
 "$cli" "${erun[@]}" before App >/dev/null 2>&1 && "$cli" "${erun[@]}" after >/dev/null 2>&1
 got="$("$cli" "${erun[@]}" remove 4 --yes --restore keep 2>&1)"
 [ "$got" = "morvane-cli: no such program: 4 (see morvane-cli list)" ] || fail "remove of no such program: $got"
+
+# ---------------------------------------------------------------------------------------------------------------
+# The command line, read from one table: a wrong one is named on standard error with status 2 and nothing on
+# standard output; each command's help and the version go to standard output with status 0.
+see=" See morvane-cli --help."
+#  status  standard output (first line)  standard error  arguments
+rows=(
+  2 "" "morvane-cli: Unknown option '--frobnicate'.$see"                "list --frobnicate"
+  2 "" "morvane-cli: Unknown option '--frobnicate'.$see"                "--frobnicate=1 list"
+  2 "" "morvane-cli: Unknown option '-x'.$see"                          "list -x"
+  2 "" "morvane-cli: Unknown option '-x'.$see"                          "-qx list"
+  2 "" "morvane-cli: Unknown option '--yes' for report.$see"            "report 1 --yes"
+  2 "" "morvane-cli: Unknown option '--yes' for report.$see"            "--yes report 1"
+  2 "" "morvane-cli: Unknown option '--dry-run' for forget.$see"        "forget 1 --dry-run"
+  2 "" "morvane-cli: Unknown option '--drives' for after.$see"          "after --drives CD"
+  2 "" "morvane-cli: Unknown option '--details' for remove.$see"        "remove 1 --details"
+  2 "" "morvane-cli: The option '--json' takes no value.$see"           "report 1 --json=yes"
+  2 "" "morvane-cli: The option '--quiet' takes no value.$see"          "--quiet=1 list"
+  2 "" "morvane-cli: Missing value after '--drives'.$see"               "before App --drives"
+  2 "" "morvane-cli: Missing value after '--prefix'.$see"               "list --prefix"
+  2 "" "morvane-cli: --restore takes ask, keep, replace or merge.$see"  "remove 1 --restore sometimes"
+  2 "" "morvane-cli: Ambiguous option '--d': --data-dir, --drives, --details, --dry-run.$see" "remove 1 --d"
+  2 "" "morvane-cli: Unknown command 'frobnicate'.$see"                 "frobnicate --yes"
+  2 "" "morvane-cli: No command given.$see"                             "--yes"
+  2 "" "morvane-cli: list takes no arguments.$see"                      "list extra"
+  2 "" "morvane-cli: report takes the number of a program.$see"         "report one"
+  2 "" "morvane-cli: before takes the program's name.$see"              "before"
+  0 "Usage: morvane-cli [OPTIONS] COMMAND [ARGUMENTS]"                               "" "--help"
+  0 "Usage: morvane-cli [OPTIONS] COMMAND [ARGUMENTS]"                               "" "-h"
+  0 "Usage: morvane-cli before NAME [--drives LETTERS]"                              "" "before --help"
+  0 "Usage: morvane-cli after"                                                       "" "-h after"
+  0 "Usage: morvane-cli list"                                                        "" "list -h"
+  0 "Usage: morvane-cli report N [--details] [--json]"                               "" "report --help"
+  0 "Usage: morvane-cli remove N [--yes] [--restore ask|keep|replace|merge] [--dry-run]" "" "remove 1 --dry-run --help"
+  0 "Usage: morvane-cli forget N [--yes]"                                            "" "--help forget"
+  0 "Usage: morvane-cli forget-before [--yes]"                                       "" "forget-before --help"
+  0 "Usage: morvane-cli forget-safety [--yes]"                                       "" "forget-safety --help"
+  0 "morvane-cli $version"                                                           "" "--version"
+  0 "morvane-cli $version"                                                           "" "-v list"
+)
+for ((i = 0; i < ${#rows[@]}; i += 4)); do
+  read -r -a args <<<"${rows[i + 3]}"
+  got_out="$("$cli" "${args[@]}" </dev/null 2>"$tmp/err")"
+  status=$?
+  [ "$status" = "${rows[i]}" ] || fail "morvane-cli ${rows[i + 3]}: status $status, expected ${rows[i]}"
+  [ "$(head -n 1 <<<"$got_out")" = "${rows[i + 1]}" ] || fail "morvane-cli ${rows[i + 3]} printed: $got_out"
+  [ "$(cat "$tmp/err")" = "${rows[i + 2]}" ] || fail "morvane-cli ${rows[i + 3]} said: $(cat "$tmp/err")"
+  # The usage names every command as its own help does.
+  if [ "${rows[i]}" = 0 ] && [ "${rows[i + 3]}" != --help ] && [[ "${rows[i + 1]}" == "Usage: morvane-cli "[a-z]* ]]; then
+    grep -qF -- "  ${rows[i + 1]#Usage: morvane-cli }" <<<"$("$cli" --help)" ||
+      fail "morvane-cli --help does not name: ${rows[i + 1]#Usage: morvane-cli }"
+  fi
+done
 
 [ "$failures" -eq 0 ] || exit 1
 echo "morvane-cli: all checks passed"
