@@ -98,7 +98,7 @@ case "$what" in
     cmake -S "$here" -B "$here/build-package" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVANE_TESTS=OFF \
       -DMORVANE_BENCH=OFF -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
       -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
-    cmake --build "$here/build-package" --target morvane morvane-cli -j "$jobs"
+    cmake --build "$here/build-package" --target morvane morvane-cli morvane_cli_bash_completion -j "$jobs"
     (cd "$here/build-package" && cpack)
     # The version of the project, as CMake read it from project().
     deb="morvane_$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$here/build-package/CMakeCache.txt")-1_amd64.deb"

@@ -164,6 +164,28 @@ std::string columns(const std::vector<std::pair<std::string, std::string>>& rows
     return text;
 }
 
+// The words of a bash list, separated by blanks.
+std::string bashWords(const std::vector<std::string>& list)
+{
+    std::string text;
+    for (const std::string& word : list) {
+        text += (text.empty() ? "" : " ") + word;
+    }
+    return text;
+}
+
+std::vector<std::string> optionWords(const std::vector<const OptionSpec*>& specs)
+{
+    std::vector<std::string> words;
+    for (const OptionSpec* spec : specs) {
+        if (spec->letter != 0) {
+            words.push_back(std::string("-") + spec->letter);
+        }
+        words.push_back(longName(*spec));
+    }
+    return words;
+}
+
 std::vector<const OptionSpec*> commonOptions()
 {
     std::vector<const OptionSpec*> specs;
@@ -361,6 +383,102 @@ std::string CommandHelpText(const CommandSpec& command)
         text += spec.letter != 0 ? std::string("-") + spec.letter : longName(spec) + " " + valueText(spec);
     }
     return text + " (see morvane-cli --help).\n";
+}
+
+std::string BashCompletion()
+{
+    std::vector<std::string> commands;
+    for (const CommandSpec& command : kCommands) {
+        commands.emplace_back(command.name);
+    }
+    std::string withValue;  // "--prefix|--data-dir|..."
+    std::string values;     // a case per option with a value: what its value is completed with
+    for (const OptionSpec& spec : kOptions) {
+        if (!spec.value) {
+            continue;
+        }
+        withValue += (withValue.empty() ? "" : "|") + longName(spec);
+        values += "    " + longName(spec) + ")\n";
+        switch (spec.kind) {
+        case ValueKind::Folder:
+            values += "        compopt -o filenames 2>/dev/null\n        _morvane_cli_reply -d\n";
+            break;
+        case ValueKind::Choice: values += "        _morvane_cli_reply -W '" + bashWords(spec.choices) + "'\n"; break;
+        case ValueKind::Text:
+        case ValueKind::None: break;
+        }
+        values += "        return\n        ;;\n";
+    }
+    std::string own;  // a case per command: the options it takes
+    for (const CommandSpec& command : kCommands) {
+        std::vector<const OptionSpec*> specs = commonOptions();
+        for (const Option option : command.options) {
+            specs.push_back(&SpecOf(option));
+        }
+        own += std::string("    ") + command.name + ") options='" + bashWords(optionWords(specs)) + "' ;;\n";
+    }
+
+    std::string script =
+        R"(# bash completion for morvane-cli, made from its table of commands and options when it was built.
+
+# COMPREPLY: what compgen gives for its arguments and the word being completed, one reply per line.
+_morvane_cli_reply()
+{
+    mapfile -t COMPREPLY < <(compgen "$@" -- "$cur")
+}
+
+_morvane_cli()
+{
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
+    local command='' i options
+    COMPREPLY=()
+    # bash splits "--restore=merge" at the "=".
+    if [[ $cur == = ]]; then
+        cur=''
+    elif [[ $prev == = ]] && ((COMP_CWORD > 2)); then
+        prev=${COMP_WORDS[COMP_CWORD - 2]}
+    fi
+    # The command is the first word that is neither an option nor an option's value.
+    for ((i = 1; i < COMP_CWORD; i++)); do
+        case ${COMP_WORDS[i]} in
+        @WITH_VALUE@)
+            [[ ${COMP_WORDS[i + 1]} == = ]] && ((i++))
+            ((i++))
+            ;;
+        -*) ;;
+        *)
+            command=${COMP_WORDS[i]}
+            break
+            ;;
+        esac
+    done
+    case $prev in
+@VALUES@    esac
+    case $command in
+@OWN@    '')
+        if [[ $cur != -* ]]; then
+            _morvane_cli_reply -W '@COMMANDS@'
+            return
+        fi
+        options='@COMMON@'
+        ;;
+    *) return ;;
+    esac
+    if [[ $cur == -* ]]; then
+        _morvane_cli_reply -W "$options"
+    fi
+}
+complete -F _morvane_cli morvane-cli
+)";
+    const auto put = [&](std::string_view mark, const std::string& text) {
+        script.replace(script.find(mark), mark.size(), text);
+    };
+    put("@WITH_VALUE@", withValue);
+    put("@VALUES@", values);
+    put("@OWN@", own);
+    put("@COMMANDS@", bashWords(commands));
+    put("@COMMON@", bashWords(optionWords(commonOptions())));
+    return script;
 }
 
 }  // namespace morvane::cli

@@ -9,8 +9,8 @@
 namespace morvane::cli {
 
 // morvane-cli's commands and options, each written once in one table. The command line is read from it with
-// getopt_long, and the usage, each command's help and the check that an option belongs to the command are all
-// made from it.
+// getopt_long, and the usage, each command's help, the check that an option belongs to the command and the bash
+// completion are all made from it.
 
 enum class Option { Prefix, DataDir, Quiet, Help, Version, Drives, Details, Json, Yes, Restore, DryRun };
 
@@ -66,5 +66,7 @@ std::optional<std::string> ParseCommandLine(int argc, char** argv, CommandLine& 
 std::string UsageText();
 // `morvane-cli COMMAND --help`.
 std::string CommandHelpText(const CommandSpec& command);
+// The bash completion of morvane-cli, a script for share/bash-completion/completions.
+std::string BashCompletion();
 
 }  // namespace morvane::cli

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # morvane-cli as a shell user meets it, on temporary prefixes and data folders: one whole life checked on the
 # disk, the rules for a standard input that is not a terminal, Ctrl-C during AFTER creation, the command line
-# read from its table, and the exit statuses.
-# Arguments: the executable and the project's version.
+# read from its table, the exit statuses and the bash completion.
+# Arguments: the executable, the project's version, the bash completion made for it.
 set -u
 cli="$(realpath "$1")"
 version="$2"
+completion="$3"
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 export HOME="$tmp/home" XDG_DATA_HOME="$tmp/xdg" WINEPREFIX="$tmp/no-prefix"
@@ -331,6 +332,45 @@ for ((i = 0; i < ${#rows[@]}; i += 4)); do
       fail "morvane-cli --help does not name: ${rows[i + 1]#Usage: morvane-cli }"
   fi
 done
+
+# ---------------------------------------------------------------------------------------------------------------
+# The bash completion, made from the same table: what it offers for the words typed so far.
+mkdir -p "$tmp/complete/folder-one" "$tmp/complete/folder-two"
+touch "$tmp/complete/folder-file"
+# The words offered, in any order: sorted.
+offered() {
+  bash -c 'source "$1"; shift; COMP_WORDS=(morvane-cli "$@"); COMP_CWORD=$#; _morvane_cli
+    printf "%s\n" "${COMPREPLY[@]}"' - "$completion" "$@" | LC_ALL=C sort | paste -sd ' '
+}
+sorted() { tr ' ' '\n' <<<"$1" | LC_ALL=C sort | paste -sd ' '; }
+#  offered                                                          words typed, the last one being completed
+rows=(
+  "before after list report remove forget forget-before forget-safety" ""
+  "forget forget-before forget-safety"                              "f"
+  "--prefix --data-dir --quiet --help --version"                    "--"
+  "--prefix --data-dir -q --quiet -h --help -v --version --drives"  "before App -"
+  "--details"                                                        "report 1 --de"
+  "--prefix --data-dir --quiet --help --version --details --json"   "report 1 --"
+  "--prefix --data-dir --quiet --help --version --yes --restore --dry-run" "remove 1 --restore keep --"
+  "ask keep replace merge"                                           "remove 1 --restore ''"
+  "merge"                                                            "remove 1 --restore m"
+  "replace"                                                          "remove 1 --restore = r"
+  "ask keep replace merge"                                           "remove 1 --restore ="
+  "$tmp/complete/folder-one $tmp/complete/folder-two"                "--prefix $tmp/complete/f"
+  "--data-dir --drives"                                              "--prefix $tmp/complete before --d"
+  ""                                                                 "before App --drives ''"
+  ""                                                                 "list --y"
+  ""                                                                 "frobnicate --"
+  ""                                                                 "report ''"
+)
+for ((i = 0; i < ${#rows[@]}; i += 2)); do
+  eval "words=(${rows[i + 1]})"
+  [ "${#words[@]}" -gt 0 ] || words=("")
+  got="$(offered "${words[@]}" 2>&1)"
+  [ "$got" = "$(sorted "${rows[i]}")" ] || fail "completion of '${rows[i + 1]}' offered '$got', expected '${rows[i]}'"
+done
+bash -n "$completion" || fail "the completion is not a bash script"
+grep -q '^complete -F _morvane_cli morvane-cli$' "$completion" || fail "the completion does not complete morvane-cli"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "morvane-cli: all checks passed"

@@ -28,7 +28,8 @@ grep -q '^E:' "$out/lintian.log" && fail "lintian reports errors"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "Depends lacks the Qt libraries: $(dpkg-deb -f "$deb" Depends)"
 contents="$(dpkg-deb -c "$deb")"
 for file in usr/bin/morvane usr/bin/morvane-cli usr/share/man/man1/morvane-cli.1.gz usr/share/morvane/ZELK.TXT usr/share/applications/org.example.morvane.desktop \
-  usr/share/man/man1/morvane.1.gz usr/share/doc/morvane/copyright usr/share/doc/morvane/changelog.Debian.gz; do
+  usr/share/man/man1/morvane.1.gz usr/share/doc/morvane/copyright usr/share/doc/morvane/changelog.Debian.gz \
+  usr/share/bash-completion/completions/morvane-cli; do
   grep -q " \./$file\$" <<<"$contents" || fail "not in the package: $file"
 done
 

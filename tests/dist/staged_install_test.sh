@@ -20,9 +20,14 @@ DESTDIR="$stage" cmake --install "$build" --prefix /usr >"$tmp/install.log" || {
 }
 for file in bin/morvane bin/morvane-cli share/man/man1/morvane-cli.1 share/morvane/ZELK.TXT share/applications/org.example.morvane.desktop \
   share/icons/hicolor/scalable/apps/org.example.morvane.svg share/metainfo/org.example.morvane.metainfo.xml \
-  share/man/man1/morvane.1 share/doc/morvane/copyright; do
+  share/man/man1/morvane.1 share/doc/morvane/copyright share/bash-completion/completions/morvane-cli; do
   [ -f "$stage/usr/$file" ] || fail "not installed: usr/$file"
 done
+# The completion is the one made from morvane-cli's table, and bash completes the installed program with it.
+cmp -s "$build/cli/morvane-cli.bash" "$stage/usr/share/bash-completion/completions/morvane-cli" ||
+  fail "the installed completion is not the one made in the build"
+[ "$(bash -c 'source "$1"; complete -p morvane-cli' - "$stage/usr/share/bash-completion/completions/morvane-cli")" = \
+  "complete -F _morvane_cli morvane-cli" ] || fail "the installed completion does not complete morvane-cli"
 [ -x "$stage/usr/bin/morvane" ] || fail "usr/bin/morvane is not executable"
 
 # A line of its own marks the shared manual, so that its copy cannot be taken for the one built into the
