@@ -63,8 +63,9 @@ const std::vector<CommandSpec> kCommands = {
      {Option::Details, Option::Json},
      "what the installation of program N changed",
      "Prints what the installation of program N changed: the numbers of directories and files added and\n"
-     "whether each configuration file changed. --details adds the directories, the files and the lines added\n"
-     "to and removed from the configuration files; --json prints all of it as one JSON document.\n"},
+     "whether each configuration file changed. --details adds the directories and the files, each with a tab\n"
+     "and its path on disk, and the lines added to and removed from the configuration files; --json prints all\n"
+     "of it as one JSON document.\n"},
     {"remove",
      "N",
      {Option::Yes, Option::Restore, Option::DryRun},

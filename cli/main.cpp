@@ -1,6 +1,7 @@
 // morvane-cli: the commands of Morvane's main window for a terminal. It runs the same engine commands as the
 // windows, through terminal implementations of the interfaces the windows implement, on the same record files.
 
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -21,6 +22,7 @@
 #include "records/after_file_reader.h"
 #include "records/record_format.h"
 #include "removal/delete_program.h"
+#include "report/list_system_file_changes.h"
 #include "report/show_report.h"
 #include "snapshot/create_before_file.h"
 
@@ -168,8 +170,9 @@ int runReport(Session& s, const CommandLine& line)
 {
     const long number = *programNumber(line.operands[0]);
     const bool json = line.has(Option::Json);
+    const bool details = json || line.has(Option::Details);
     NumberedAfterFileList list = NumberedAfterFileList::picking(number);
-    TerminalReportWindow window(json || line.has(Option::Details));
+    TerminalReportWindow window(details, s.fs());
     NoPrinter printer;
     ShowReport(s.ctx(), list, window, printer);
     if (list.offered() && !list.found()) {
@@ -177,6 +180,22 @@ int runReport(Session& s, const CommandLine& line)
     }
     if (!window.filled()) {
         return kFailed;
+    }
+    if (details) {
+        // The lines each configuration file's section added and removed, as two lists.
+        auto record = ReadAfterRecord(s.fs(), s.state().DataFolder + list.chosenFile());
+        if (!record) {
+            s.terminal().message("morvane-cli: " + record.error().reason);
+            return kFailed;
+        }
+        std::array<LineChanges, 4> changes;
+        for (std::size_t k = 0; k < changes.size(); ++k) {
+            const ConfigSection& section = record->sections[k];
+            if (section.changed) {
+                changes[k] = AddedAndRemovedLines(section.oldLines, section.newLines);
+            }
+        }
+        window.setLineChanges(std::move(changes));
     }
     const std::string out = json ? window.json(number, s.state().ProgramName) : window.text();
     std::fputs(out.c_str(), stdout);

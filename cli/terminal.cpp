@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "cli/json_text.h"
 #include "platform/letter_case.h"
 
 namespace morvane::cli {
@@ -65,37 +66,6 @@ bool readAnswer(int input, std::string& line)
         }
         return false;
     }
-}
-
-void appendJsonString(std::string& out, std::string_view text)
-{
-    out += '"';
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;  // names and lines pass through as the record holds them
-        }
-    }
-    out += '"';
-}
-
-void appendJsonList(std::string& out, const std::vector<std::string>& entries)
-{
-    out += '[';
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (i > 0) {
-            out += ", ";
-        }
-        appendJsonString(out, entries[i]);
-    }
-    out += ']';
 }
 
 // Categories 3..6 of the report.
@@ -294,6 +264,30 @@ void Interrupt::endProgram()
     signal(number, SIG_DFL);
     raise(number);
     std::_Exit(128 + number);
+}
+
+std::string DiskPath(const FileSystem& fs, std::string_view path, Lookup lookup)
+{
+    if (auto host = fs.toHost(path, lookup)) {
+        return *host;
+    }
+    if (path.starts_with('/')) {
+        return std::string(path);
+    }
+    // Below the deepest folder that is there. A directory's path ends in '\'; a drive root ("C:\") ends the climb.
+    std::string_view entry = path;
+    if (entry.size() > 3 && entry.ends_with('\\')) {
+        entry.remove_suffix(1);
+    }
+    const std::size_t cut = entry.rfind('\\');
+    if (entry.size() <= 3 || cut == std::string_view::npos) {
+        return {};
+    }
+    const std::string folder = DiskPath(fs, entry.substr(0, cut + 1), lookup);
+    if (folder.empty()) {
+        return {};
+    }
+    return folder + (folder.ends_with('/') ? "" : "/") + std::string(entry.substr(cut + 1));
 }
 
 Answer TerminalPrompts::messageBox(Notice notice, std::string_view text, Buttons, Icon, std::string_view title)
@@ -498,6 +492,36 @@ short TerminalReportWindow::waitForChoice()
     return kReportOk;
 }
 
+std::vector<std::string> TerminalReportWindow::entryLines(int category) const
+{
+    std::vector<std::string> lines;
+    if (category <= kReportFiles) {
+        for (const std::string& entry : m_entries[static_cast<std::size_t>(category)]) {
+            lines.push_back(entry + "\t" + DiskPath(m_fs, entry, Lookup::Exact));
+        }
+        return lines;
+    }
+    const LineChanges& changes = m_lineChanges[static_cast<std::size_t>(category - kReportAutoexec)];
+    for (const std::string& line : changes.added) {
+        lines.push_back("added\t" + line);
+    }
+    for (const std::string& line : changes.removed) {
+        lines.push_back("removed\t" + line);
+    }
+    return lines;
+}
+
+std::string TerminalReportWindow::entryObjects(int category) const
+{
+    std::string out = "[";
+    for (const std::string& entry : m_entries[static_cast<std::size_t>(category)]) {
+        out += out.size() > 1 ? ", " : "";
+        out += "{\"path\": " + JsonString(entry) +
+               ", \"disk_path\": " + JsonString(DiskPath(m_fs, entry, Lookup::Exact)) + "}";
+    }
+    return out + "]";
+}
+
 std::string TerminalReportWindow::text() const
 {
     std::string out = m_caption + "\n";
@@ -512,8 +536,8 @@ std::string TerminalReportWindow::text() const
             continue;
         }
         out += "\n" + m_titles[at] + "\n";
-        for (const std::string& entry : m_entries[at]) {
-            out += entry + "\n";
+        for (const std::string& line : entryLines(category)) {
+            out += line + "\n";
         }
     }
     return out;
@@ -521,22 +545,19 @@ std::string TerminalReportWindow::text() const
 
 std::string TerminalReportWindow::json(long number, const std::string& programName) const
 {
-    std::string out = "{\"number\": " + std::to_string(number) + ", \"program\": ";
-    appendJsonString(out, programName);
+    std::string out = "{\"number\": " + std::to_string(number) + ", \"program\": " + JsonString(programName);
     out += ", \"directories_added\": " + std::to_string(m_directories);
     out += ", \"files_added\": " + std::to_string(m_files);
-    out += ", \"directories\": ";
-    appendJsonList(out, m_entries[kReportDirectories]);
-    out += ", \"files\": ";
-    appendJsonList(out, m_entries[kReportFiles]);
+    out += ", \"directories\": " + entryObjects(kReportDirectories);
+    out += ", \"files\": " + entryObjects(kReportFiles);
     out += ", \"configuration\": [";
     for (int k = 0; k < 4; ++k) {
         const auto at = static_cast<std::size_t>(k + 3);
         out += k > 0 ? ", {\"file\": " : "{\"file\": ";
-        appendJsonString(out, kConfigNames[k]);
-        out += std::string(", \"changed\": ") + (m_visible[at] ? "true" : "false") + ", \"lines\": ";
-        appendJsonList(out, m_entries[at]);
-        out += "}";
+        out += JsonString(kConfigNames[k]);
+        out += std::string(", \"changed\": ") + (m_visible[at] ? "true" : "false");
+        out += ", \"added\": " + JsonList(m_lineChanges[static_cast<std::size_t>(k)].added);
+        out += ", \"removed\": " + JsonList(m_lineChanges[static_cast<std::size_t>(k)].removed) + "}";
     }
     out += "]}\n";
     return out;

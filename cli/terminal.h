@@ -12,11 +12,13 @@
 #include "core/main_window.h"
 #include "core/panel.h"
 #include "platform/event_pump.h"
+#include "platform/file_system.h"
 #include "platform/printer.h"
 #include "platform/prompts.h"
 #include "removal/deletion_plan.h"
 #include "removal/restore_system_file.h"
 #include "removal/select_after_file.h"
+#include "report/list_system_file_changes.h"
 #include "report/report_window.h"
 
 namespace morvane::cli {
@@ -83,6 +85,12 @@ public:
     // Ends the program as the signal received would have, so that a calling shell sees it.
     [[noreturn]] static void endProgram();
 };
+
+// The path on disk of a Windows path, found with `lookup` as the command that acts on it finds it; a host path
+// (the data folder's files) is its own. An entry that is not there, or whose folders are not, still has the
+// path it would have: that of its deepest folder that is there, and the rest of its names as spelled. Empty for
+// a drive this machine does not have.
+std::string DiskPath(const FileSystem& fs, std::string_view path, Lookup lookup);
 
 // Message boxes and input boxes on the terminal. What each notice is to the terminal (a failure, information,
 // a question and the option that answers it) is decided by the notice alone; the texts are only shown.
@@ -207,10 +215,10 @@ private:
 };
 
 // ReportForm on the terminal: keeps what the report fills in, and presses Details for every category that has
-// them when the details are wanted.
+// them when the details are wanted. Each directory and file is shown with its path on disk, found in `fs`.
 class TerminalReportWindow : public ReportWindow {
 public:
-    explicit TerminalReportWindow(bool details) : m_details(details) {}
+    TerminalReportWindow(bool details, const FileSystem& fs) : m_details(details), m_fs(fs) {}
 
     void setCaption(std::string_view caption) override { m_caption = caption; }
     void show() override {}
@@ -226,14 +234,24 @@ public:
     short waitForChoice() override;
 
     bool filled() const { return m_waited; }
-    // The report as text: the caption, the counts and the four results, then with details each category's title
-    // and entries.
+    // The lines each configuration file's section added and removed, in the order of kConfigFiles. The window
+    // lists them under banners; the terminal gives the two lists.
+    void setLineChanges(std::array<LineChanges, 4> changes) { m_lineChanges = std::move(changes); }
+
+    // The report as text: the caption, the counts and the four results, then with details each category's
+    // title and entries: a directory or file as its Windows path, a tab and its path on disk; a configuration
+    // line as "added" or "removed", a tab and the line.
     std::string text() const;
-    // The same as one JSON document.
+    // The same as one JSON document (see JsonString for the names that are not UTF-8).
     std::string json(long number, const std::string& programName) const;
 
 private:
+    // The directories or files of the category, as text lines or JSON objects.
+    std::vector<std::string> entryLines(int category) const;
+    std::string entryObjects(int category) const;
+
     bool m_details;
+    const FileSystem& m_fs;
     bool m_waited = false;
     int m_asked = 0;
     std::string m_caption;
@@ -243,6 +261,7 @@ private:
     std::array<bool, 7> m_visible{};
     std::array<std::string, 7> m_titles;
     std::array<std::vector<std::string>, 7> m_entries;
+    std::array<LineChanges, 4> m_lineChanges;
 };
 
 // The report's printer is never asked on a terminal: there is no Print button.

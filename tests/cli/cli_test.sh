@@ -76,26 +76,28 @@ CONFIG.SYS changed: No
 WIN.INI changed: Yes
 SYSTEM.INI changed: No'
 [ "$("${run[@]}" report 1)" = "$expected" ] || fail "report 1 printed: $("${run[@]}" report 1)"
-added="------------------------------------ The following lines were added ------------------------------------"
-removed="------------------------------------The following lines were removed------------------------------------"
+c_on_disk="$m/drive_c"
 expected="$expected
 
 Directories added
-C:\\usr\\local\\share\\hello\\locale\\
-C:\\usr\\local\\share\\hello\\
+C:\\usr\\local\\share\\hello\\locale\\	$c_on_disk/usr/local/share/hello/locale
+C:\\usr\\local\\share\\hello\\	$c_on_disk/usr/local/share/hello
 
 Files added
-C:\\usr\\local\\share\\man\\man1\\hello.1
-C:\\usr\\local\\bin\\hello
+C:\\usr\\local\\share\\man\\man1\\hello.1	$c_on_disk/usr/local/share/man/man1/hello.1
+C:\\usr\\local\\bin\\hello	$c_on_disk/usr/local/bin/hello
 
 WIN.INI changes
-$added
-load=hello
-$removed
-load="
+added	load=hello
+removed	load="
 got="$("${run[@]}" report 1 --details)"
 [ "$got" = "$expected" ] || fail "report 1 --details printed: $got"
-expected='{"number": 1, "program": "Hello 2.1", "directories_added": 2, "files_added": 2, "directories": ["C:\\usr\\local\\share\\hello\\locale\\", "C:\\usr\\local\\share\\hello\\"], "files": ["C:\\usr\\local\\share\\man\\man1\\hello.1", "C:\\usr\\local\\bin\\hello"], "configuration": [{"file": "AUTOEXEC.BAT", "changed": false, "lines": []}, {"file": "CONFIG.SYS", "changed": false, "lines": []}, {"file": "WIN.INI", "changed": true, "lines": ["'"$added"'", "load=hello", "'"$removed"'", "load="]}, {"file": "SYSTEM.INI", "changed": false, "lines": []}]}'
+# An entry that is gone keeps the path it had on disk.
+mv "$m/drive_c/usr/local/share/hello" "$tmp/hello-away"
+got="$("${run[@]}" report 1 --details)"
+[ "$got" = "$expected" ] || fail "report 1 --details with the entries gone printed: $got"
+mv "$tmp/hello-away" "$m/drive_c/usr/local/share/hello"
+expected='{"number": 1, "program": "Hello 2.1", "directories_added": 2, "files_added": 2, "directories": [{"path": "C:\\usr\\local\\share\\hello\\locale\\", "disk_path": "'"$c_on_disk"'/usr/local/share/hello/locale"}, {"path": "C:\\usr\\local\\share\\hello\\", "disk_path": "'"$c_on_disk"'/usr/local/share/hello"}], "files": [{"path": "C:\\usr\\local\\share\\man\\man1\\hello.1", "disk_path": "'"$c_on_disk"'/usr/local/share/man/man1/hello.1"}, {"path": "C:\\usr\\local\\bin\\hello", "disk_path": "'"$c_on_disk"'/usr/local/bin/hello"}], "configuration": [{"file": "AUTOEXEC.BAT", "changed": false, "added": [], "removed": []}, {"file": "CONFIG.SYS", "changed": false, "added": [], "removed": []}, {"file": "WIN.INI", "changed": true, "added": ["load=hello"], "removed": ["load="]}, {"file": "SYSTEM.INI", "changed": false, "added": [], "removed": []}]}'
 [ "$("${run[@]}" report 1 --json)" = "$expected" ] || fail "report 1 --json printed: $("${run[@]}" report 1 --json)"
 
 installed="$(state_of "$m")"

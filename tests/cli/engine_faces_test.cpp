@@ -1,12 +1,14 @@
 // The engine's parts that serve the terminal as well as the windows: a stop requested during a record's
-// creation, the dry run of Delete program, and records passed between morvane-cli and the windowed program's
-// engine.
+// creation, the dry run of Delete program, records passed between morvane-cli and the windowed program's
+// engine, and names that are not UTF-8 carried through morvane-cli's JSON and back.
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -170,16 +172,168 @@ int shell(const std::string& command)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(TwoFaces, BeforeFromTheTerminalAfterFromTheWindowsEngineRemoveFromTheTerminal)
+// What a command line prints on standard output, and its exit status.
+std::string output(const std::string& command, int& status)
 {
-    World world;
+    std::string out;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) {
+        status = -1;
+        return out;
+    }
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        out.append(buffer, got);
+    }
+    const int ended = pclose(pipe);
+    status = WIFEXITED(ended) ? WEXITSTATUS(ended) : -1;
+    return out;
+}
+
+// morvane-cli on a prefix whose drive C: is the world's, with the world's data folder.
+std::string cliOn(World& world)
+{
     const std::string prefix = world.tmp / "prefix";
     mkdir(prefix.c_str(), 0755);
     mkdir((prefix + "/dosdevices").c_str(), 0755);
-    ASSERT_EQ(0, symlink(world.drive('C').c_str(), (prefix + "/dosdevices/c:").c_str()));
+    EXPECT_EQ(0, symlink(world.drive('C').c_str(), (prefix + "/dosdevices/c:").c_str()));
+    return std::string(MORVANE_CLI) + " --prefix '" + prefix + "' --data-dir '" + world.state.DataFolder + "' ";
+}
+
+// Whether the text is UTF-8 without surrogates, overlong forms or code points above U+10FFFF, decoded here
+// code point by code point.
+bool validUtf8(std::string_view text)
+{
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const std::size_t length = lead < 0x80 ? 1 : lead >> 5 == 6 ? 2 : lead >> 4 == 14 ? 3 : lead >> 3 == 30 ? 4 : 0;
+        if (length == 0 || at + length > text.size()) {
+            return false;
+        }
+        unsigned code = length == 1 ? lead : lead & (0x7f >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[at + k]);
+            if ((next & 0xc0) != 0x80) {
+                return false;
+            }
+            code = code << 6 | (next & 0x3f);
+        }
+        const unsigned least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < least[length] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) {
+            return false;
+        }
+        at += length;
+    }
+    return true;
+}
+
+void appendUtf8(std::string& out, unsigned code)
+{
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xc0 | code >> 6);
+        out += static_cast<char>(0x80 | (code & 0x3f));
+    } else {
+        out += static_cast<char>(0xe0 | code >> 12);
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3f));
+        out += static_cast<char>(0x80 | (code & 0x3f));
+    }
+}
+
+// Every string value of `key` in a JSON document, its escapes decoded: \udc80 to \udcff give back the byte
+// 0x80 to 0xff, the other escapes their characters.
+Strings valuesOf(const std::string& json, const std::string& key)
+{
+    Strings values;
+    const std::string start = "\"" + key + "\": \"";
+    for (std::size_t at = json.find(start); at != std::string::npos; at = json.find(start, at)) {
+        at += start.size();
+        std::string value;
+        while (at < json.size() && json[at] != '"') {
+            if (json[at] != '\\') {
+                value += json[at++];
+                continue;
+            }
+            const char kind = json[at + 1];
+            if (kind != 'u') {
+                value += kind == 'n' ? '\n' : kind == 't' ? '\t' : kind;
+                at += 2;
+                continue;
+            }
+            const unsigned code = static_cast<unsigned>(std::stoul(json.substr(at + 2, 4), nullptr, 16));
+            if (code >= 0xdc80 && code <= 0xdcff) {
+                value += static_cast<char>(code - 0xdc00);
+            } else {
+                appendUtf8(value, code);
+            }
+            at += 6;
+        }
+        values.push_back(value);
+    }
+    return values;
+}
+
+TEST(JsonReport, NamesThatAreNotUtf8ComeBackByteForByte)
+{
+    World world;
+    const std::string cli = cliOn(world);
+    // Latin-1, a cut sequence, an encoded surrogate, an overlong '/', a stray continuation byte, beside valid
+    // UTF-8 of two, three and four bytes, quotes and a control character in a configuration line.
+    const std::string program = "Caf\xe9 \"Deluxe\"";
+    const Strings names = {
+        "caf\xe9.dll",           "cut\xe2\x82.dll",  "sur\xed\xa0\x80.dll",  "over\xc0\xaf.dll", "stray\x80.dll",
+        "\xc3\xa9t\xc3\xa9.dll", "\xe2\x82\xac.dll", "\xf0\x9f\x98\x80.dll", "say \"hi\".dll",   "\xff\xfe"};
+    writeFile(world.host("C:\\WINDOWS\\WIN.INI"), crlf({"[windows]"}));
+    ASSERT_EQ(0, shell(cli + "before '" + program + "' </dev/null 2>/dev/null"));
+    for (const std::string& name : names) {
+        writeFile(world.drive('C') + "/WINDOWS/" + name, "x");
+    }
+    mkdir((world.drive('C') + "/dir\xa0").c_str(), 0755);
+    writeFile(world.host("C:\\WINDOWS\\WIN.INI"), crlf({"[windows]", "load=\xe9\x01"}));
+    ASSERT_EQ(0, shell(cli + "after </dev/null >/dev/null 2>&1"));
+
+    int status = -1;
+    const std::string json = output(cli + "report 1 --json", status);
+    ASSERT_EQ(0, status);
+    EXPECT_TRUE(validUtf8(json)) << json;
+    EXPECT_EQ(std::string::npos, json.find('\x01')) << "control characters are escaped";
+    EXPECT_EQ((Strings{program}), valuesOf(json, "program"));
+
+    // Each file's path on disk is the file, under the name as the directory lists it.
+    const Strings diskPaths = valuesOf(json, "disk_path");
+    ASSERT_EQ(names.size() + 1, diskPaths.size()) << json;
+    EXPECT_EQ(world.drive('C') + "/dir\xa0", diskPaths[0]);
+    Strings listed;
+    for (const auto& entry : std::filesystem::directory_iterator(world.drive('C') + "/WINDOWS")) {
+        if (entry.path().filename() != "WIN.INI") {
+            listed.push_back(entry.path().filename().string());
+        }
+    }
+    Strings reported;
+    for (std::size_t k = 1; k < diskPaths.size(); ++k) {
+        const std::filesystem::path path(diskPaths[k]);
+        EXPECT_EQ(world.drive('C') + "/WINDOWS", path.parent_path().string());
+        EXPECT_TRUE(std::filesystem::is_regular_file(path)) << diskPaths[k];
+        reported.push_back(path.filename().string());
+    }
+    std::sort(listed.begin(), listed.end());
+    std::sort(reported.begin(), reported.end());
+    EXPECT_EQ(listed, reported);
+    // The Windows paths name the same bytes, and the configuration line its own.
+    const Strings paths = valuesOf(json, "path");
+    ASSERT_EQ(diskPaths.size(), paths.size());
+    for (std::size_t k = 1; k < paths.size(); ++k) {
+        EXPECT_EQ("C:\\WINDOWS\\" + std::filesystem::path(diskPaths[k]).filename().string(), paths[k]);
+    }
+    EXPECT_NE(std::string::npos, json.find("\"added\": [\"load=\\udce9\\u0001\"]")) << json;
+}
+
+TEST(TwoFaces, BeforeFromTheTerminalAfterFromTheWindowsEngineRemoveFromTheTerminal)
+{
+    World world;
     writeFile(world.host("C:\\WINDOWS\\WIN.INI"), crlf({"[windows]", "load="}));
-    const std::string cli =
-        std::string(MORVANE_CLI) + " --prefix '" + prefix + "' --data-dir '" + world.state.DataFolder + "' ";
+    const std::string cli = cliOn(world);
     const auto pristine = folderState(world.drive('C'));
 
     ASSERT_EQ(0, shell(cli + "before 'Shared App' </dev/null"));

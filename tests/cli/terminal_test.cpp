@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "cli/json_text.h"
 #include "cli/terminal.h"
 
 namespace morvane::cli {
@@ -212,6 +213,34 @@ TEST(TerminalRestoreOptions, TheRestorationWindowAsAMenuOrAnsweredByRestore)
         EXPECT_EQ(c.menuShown, screen.find("  3 " + texts.options[2]) != std::string::npos);
         EXPECT_FALSE(piped.terminal->trouble());
     }
+}
+
+TEST(JsonString, ValidUtf8AsItIsEveryOtherByteAsItsOwnEscape)
+{
+    struct Case {
+        std::string bytes;
+        std::string json;
+    };
+    const Case cases[] = {
+        {"plain", "\"plain\""},
+        {"say \"hi\" \\ there", "\"say \\\"hi\\\" \\\\ there\""},
+        {std::string("a\x01\x1f\x7f", 4), "\"a\\u0001\\u001f\x7f\""},
+        {"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", "\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\""},  // 2, 3 and 4 bytes
+        {"caf\xe9", "\"caf\\udce9\""},                                                         // Latin-1
+        {"\xe2\x82", "\"\\udce2\\udc82\""},                                                    // cut short
+        {"\xe2\x82x", "\"\\udce2\\udc82x\""},                                                  // cut short before ASCII
+        {"\xc0\xaf", "\"\\udcc0\\udcaf\""},                                                    // overlong '/'
+        {"\xe0\x80\xaf", "\"\\udce0\\udc80\\udcaf\""},                                         // overlong, three bytes
+        {"\xed\xa0\x80", "\"\\udced\\udca0\\udc80\""},                                         // a surrogate
+        {"\xf4\x90\x80\x80", "\"\\udcf4\\udc90\\udc80\\udc80\""},                              // above U+10FFFF
+        {"\x80\xbf\xfe\xff", "\"\\udc80\\udcbf\\udcfe\\udcff\""},                              // never valid
+        {"\xe9\xc3\xa9", "\"\\udce9\xc3\xa9\""},  // a bad byte, then a good pair
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.json, JsonString(c.bytes)) << c.bytes;
+    }
+    EXPECT_EQ("[\"a\", \"\\udcff\"]", JsonList({"a", "\xff"}));
+    EXPECT_EQ("[]", JsonList({}));
 }
 
 }  // namespace
