@@ -34,7 +34,7 @@ const std::vector<OptionSpec> kOptions = {
     {Option::Restore, "restore", 0, ValueKind::Choice, "ANSWER", {"ask", "keep", "replace", "merge"}, false,
      "answer the restoration questions: keep, replace, merge (or ask)"},
     {Option::DryRun, "dry-run", 0, ValueKind::None, nullptr, {}, false,
-     "print what would be deleted, kept and written, and change nothing"},
+     "print each step the command would take, ask nothing and change nothing"},
 };
 // clang-format on
 
@@ -73,8 +73,9 @@ const std::vector<CommandSpec> kCommands = {
      "Deletes program N: its new directories and files, then restores its configuration files and deletes its\n"
      "AFTER file. --yes answers every confirmation and every per-file question Yes. --restore answers the\n"
      "restoration questions: keep the file, replace it with the original, or merge (keep later changes).\n"
-     "--dry-run prints what would be deleted (delete, rmdir), kept (keep) and written (write, with the\n"
-     "lines) and changes nothing.\n"},
+     "--dry-run asks nothing, changes nothing and prints one line per step: delete, rmdir, keep, write (followed\n"
+     "by the file's lines) or ask (a restoration that would be asked), the Windows path, a tab and the path on\n"
+     "disk.\n"},
     {"forget",
      "N",
      {Option::Yes},

@@ -202,23 +202,22 @@ int runReport(Session& s, const CommandLine& line)
     return finish(s, true);
 }
 
-// Without a terminal every answer must be given before anything is deleted: the confirmation (unless it is a
-// dry run) by --yes, and the restoration of a configuration file the installation changed by --restore.
-bool answersGiven(Session& s, long number, bool dryRun)
+// Without a terminal every answer must be given before anything is deleted: the confirmation by --yes, and the
+// restoration of a configuration file the installation changed by --restore. A dry run needs none of them.
+bool answersGiven(Session& s, long number)
 {
     Terminal& t = s.terminal();
-    if (t.interactive()) {
+    if (t.interactive() || t.dryRun()) {
         return true;
     }
     auto record = ReadAfterRecord(s.fs(), s.state().DataFolder + AfterFileName(number));
     if (!record) {
         return true;  // the command itself reports a missing or damaged record
     }
-    if (!dryRun && !t.yes()) {
+    if (!t.yes()) {
         t.missingAnswer(YesNoText(ConfirmDeletionQuestion(record->programName)), "--yes");
         return false;
     }
-    // A dry run asks the per-file questions too, for files added to older directories.
     for (const AfterDrive& drive : record->drives) {
         if (!t.yes() && !drive.files.empty()) {
             t.missingAnswer(YesNoText(kConfirmEachFileQuestion), "--yes");
@@ -241,12 +240,15 @@ int runRemove(Session& s, const CommandLine& line)
 {
     const long number = *programNumber(line.operands[0]);
     const bool dryRun = line.has(Option::DryRun);
-    if (!answersGiven(s, number, dryRun)) {
+    if (dryRun) {
+        s.terminal().answerForDryRun();
+    }
+    if (!answersGiven(s, number)) {
         return kFailed;
     }
     NumberedAfterFileList list = NumberedAfterFileList::picking(number);
     TerminalRestoreOptions form4(s.terminal());
-    PrintedPlan plan;
+    PrintedPlan plan(s.fs(), s.terminal());
     DeleteProgram(s.ctx(), list, form4, dryRun ? &plan : nullptr);
     if (list.offered() && !list.found()) {
         return noSuchProgram(number);

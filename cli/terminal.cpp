@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "cli/json_text.h"
 #include "platform/letter_case.h"
@@ -293,6 +294,11 @@ std::string DiskPath(const FileSystem& fs, std::string_view path, Lookup lookup)
 Answer TerminalPrompts::messageBox(Notice notice, std::string_view text, Buttons, Icon, std::string_view title)
 {
     const std::string shown = std::string(title) + ": " + std::string(text);
+    if (m_terminal.dryRun()) {
+        if (const auto answer = dryRunAnswer(notice, shown)) {
+            return *answer;
+        }
+    }
     switch (const Role role = RoleOf(notice)) {
     case Role::Input:  // never a message box; shown as a failure should one come
     case Role::Failure:
@@ -337,6 +343,36 @@ Answer TerminalPrompts::messageBox(Notice notice, std::string_view text, Buttons
     return Answer::Cancel;
 }
 
+std::optional<Answer> TerminalPrompts::dryRunAnswer(Notice notice, const std::string& shown)
+{
+    switch (const Role role = RoleOf(notice)) {
+    case Role::Retry:
+    case Role::Problem:
+        // Shown, since the command fails for it; a drive is not waited for, and a folder that cannot be read
+        // is given up (as --yes does).
+        m_terminal.noteTrouble();
+        m_terminal.message(shown);
+        return role == Role::Retry ? Answer::Cancel : Answer::Yes;
+    case Role::Confirmation:
+        // Not confirming each file of an older directory deletes them all.
+        return notice == Notice::ConfirmEachFile ? Answer::No : Answer::Yes;
+    case Role::Restoration:
+        switch (m_terminal.restore()) {
+        case RestoreAnswer::Keep: return Answer::No;
+        case RestoreAnswer::Replace:
+        case RestoreAnswer::Merge: return Answer::Yes;
+        case RestoreAnswer::Ask: break;
+        }
+        m_terminal.noteRestorationUnanswered();
+        return Answer::No;
+    case Role::Input:
+    case Role::Failure:
+    case Role::Aside:
+    case Role::Information: break;
+    }
+    return std::nullopt;  // asks nothing: as on any other run
+}
+
 Answer TerminalPrompts::askYesNo(std::string_view question, std::string_view option, Answer safe)
 {
     if (!m_terminal.interactive()) {
@@ -360,7 +396,8 @@ std::string TerminalPrompts::inputBox(Notice notice, std::string_view, std::stri
 
 void TerminalPrompts::beep()
 {
-    if (m_terminal.progressShown()) {
+    // The beep comes before a question; a dry run asks none.
+    if (m_terminal.progressShown() && !m_terminal.dryRun()) {
         put(stderr, "\a");
     }
 }
@@ -456,6 +493,10 @@ int TerminalRestoreOptions::ShowRestoreOptions(const std::string& path, const st
     case RestoreAnswer::Replace: return 2;
     case RestoreAnswer::Merge: return 3;
     case RestoreAnswer::Ask: break;
+    }
+    if (m_terminal.dryRun()) {
+        m_terminal.noteRestorationUnanswered();
+        return 1;
     }
     const RestoreOptionsText texts = RestoreOptionsTexts(path, programName, linesMissing);
     if (!m_terminal.interactive()) {
@@ -563,29 +604,40 @@ std::string TerminalReportWindow::json(long number, const std::string& programNa
     return out;
 }
 
+void PrintedPlan::step(std::string_view name, const std::string& path, Lookup lookup, std::string_view more)
+{
+    std::string out(name);
+    out += " " + path + "\t" + DiskPath(m_fs, path, lookup) + "\n";
+    out += more;
+    put(stdout, out);
+}
+
 void PrintedPlan::removeFile(const std::string& path)
 {
     m_lastRemoved = path;
-    put(stdout, "delete " + path + "\n");
+    step("delete", path, Lookup::Exact);
 }
 
 void PrintedPlan::removeDirectory(const std::string& path)
 {
-    put(stdout, "rmdir " + path + "\n");
+    step("rmdir", path, Lookup::Exact);
 }
 
 void PrintedPlan::keepFile(const std::string& path)
 {
-    put(stdout, "keep " + path + "\n");
+    // A file the record names has its name exactly; a configuration file is found in any letter case, as the
+    // restoration finds it.
+    const Lookup lookup = m_fs.attributes(path, Lookup::Exact) ? Lookup::Exact : Lookup::AnyCase;
+    step(m_terminal.takeRestorationUnanswered() ? "ask" : "keep", path, lookup);
 }
 
 void PrintedPlan::writeFile(const std::string& path, const std::vector<std::string>& lines)
 {
-    std::string out = "write " + path + "\n";
+    std::string content;
     for (const std::string& line : lines) {
-        out += "\t" + line + "\n";
+        content += "\t" + line + "\n";
     }
-    put(stdout, out);
+    step("write", path, Lookup::AnyCase, content);
 }
 
 }  // namespace morvane::cli

@@ -5,8 +5,10 @@
 #include <csignal>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/main_window.h"
@@ -57,6 +59,15 @@ public:
     void noteTrouble() { m_trouble = true; }
     bool trouble() const { return m_trouble; }
 
+    // A dry run asks nothing, on a terminal or not: the terminal answers every question for it (see
+    // TerminalPrompts and TerminalRestoreOptions).
+    void answerForDryRun() { m_dryRun = true; }
+    bool dryRun() const { return m_dryRun; }
+    // A restoration question was answered for the dry run without --restore: the file it is about is the next
+    // one the run keeps, and the plan shows it as a question that would be asked.
+    void noteRestorationUnanswered() { m_restorationUnanswered = true; }
+    bool takeRestorationUnanswered() { return std::exchange(m_restorationUnanswered, false); }
+
 private:
     bool m_yes;
     RestoreAnswer m_restore;
@@ -67,6 +78,8 @@ private:
     std::FILE* m_messages;
     std::string m_missing;
     bool m_trouble = false;
+    bool m_dryRun = false;
+    bool m_restorationUnanswered = false;
     mutable bool m_progressOnScreen = false;
 };
 
@@ -93,7 +106,10 @@ public:
 std::string DiskPath(const FileSystem& fs, std::string_view path, Lookup lookup);
 
 // Message boxes and input boxes on the terminal. What each notice is to the terminal (a failure, information,
-// a question and the option that answers it) is decided by the notice alone; the texts are only shown.
+// a question and the option that answers it) is decided by the notice alone; the texts are only shown. On a
+// dry run nothing is asked: a file in an older directory is deleted without asking for each (as the windows do
+// when the user does not want to confirm each one), a restoration is answered by --restore or left as a
+// question that would be asked, and the confirmations are answered Yes.
 class TerminalPrompts : public Prompts {
 public:
     explicit TerminalPrompts(Terminal& terminal) : m_terminal(terminal) {}
@@ -109,6 +125,8 @@ public:
     void beep() override;
 
 private:
+    // The answer to a question on a dry run, which asks nothing; nothing for a notice that asks nothing.
+    std::optional<Answer> dryRunAnswer(Notice notice, const std::string& shown);
     // A Yes/No question no option answered: asked on the terminal. Without a terminal it is remembered as
     // missing `option` and answered `safe`, as it is at the end of the terminal's input.
     Answer askYesNo(std::string_view question, std::string_view option, Answer safe);
@@ -270,10 +288,18 @@ public:
     void printLines(const std::vector<std::string>&) override {}
 };
 
-// What a dry run of Delete program would do, one line per step on standard output:
-//     delete PATH / rmdir PATH / keep PATH / write PATH, followed by the file's lines, each after a tab.
+// What a dry run of Delete program would do, one line per step on standard output: the step, a blank, the
+// Windows path, a tab and the path on disk (a file of the data folder, which has no Windows path, shows its
+// path on disk twice):
+//     delete PATH   a file, or the AFTER file last of all
+//     rmdir PATH    a new directory, once its files are gone
+//     keep PATH     a file kept: a configuration file the restoration leaves as it is
+//     ask PATH      a configuration file whose restoration would be asked, without --restore
+//     write PATH    a file written, followed by its lines, each after a tab
 class PrintedPlan : public DeletionPlan {
 public:
+    PrintedPlan(const FileSystem& fs, Terminal& terminal) : m_fs(fs), m_terminal(terminal) {}
+
     void removeFile(const std::string& path) override;
     void removeDirectory(const std::string& path) override;
     void keepFile(const std::string& path) override;
@@ -282,6 +308,10 @@ public:
     const std::string& lastRemoved() const { return m_lastRemoved; }
 
 private:
+    void step(std::string_view name, const std::string& path, Lookup lookup, std::string_view more = {});
+
+    const FileSystem& m_fs;
+    Terminal& m_terminal;
     std::string m_lastRemoved;
 };
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # morvane-cli as a shell user meets it, on temporary prefixes and data folders: one whole life checked on the
-# disk, the rules for a standard input that is not a terminal, Ctrl-C during AFTER creation, the command line
-# read from its table, the exit statuses and the bash completion.
+# disk, the rules for a standard input that is not a terminal, dry runs that ask nothing, Ctrl-C during AFTER
+# creation, the command line read from its table, the exit statuses and the bash completion.
 # Arguments: the executable, the project's version, the bash completion made for it.
 set -u
 cli="$(realpath "$1")"
@@ -100,26 +100,50 @@ mv "$tmp/hello-away" "$m/drive_c/usr/local/share/hello"
 expected='{"number": 1, "program": "Hello 2.1", "directories_added": 2, "files_added": 2, "directories": [{"path": "C:\\usr\\local\\share\\hello\\locale\\", "disk_path": "'"$c_on_disk"'/usr/local/share/hello/locale"}, {"path": "C:\\usr\\local\\share\\hello\\", "disk_path": "'"$c_on_disk"'/usr/local/share/hello"}], "files": [{"path": "C:\\usr\\local\\share\\man\\man1\\hello.1", "disk_path": "'"$c_on_disk"'/usr/local/share/man/man1/hello.1"}, {"path": "C:\\usr\\local\\bin\\hello", "disk_path": "'"$c_on_disk"'/usr/local/bin/hello"}], "configuration": [{"file": "AUTOEXEC.BAT", "changed": false, "added": [], "removed": []}, {"file": "CONFIG.SYS", "changed": false, "added": [], "removed": []}, {"file": "WIN.INI", "changed": true, "added": ["load=hello"], "removed": ["load="]}, {"file": "SYSTEM.INI", "changed": false, "added": [], "removed": []}]}'
 [ "$("${run[@]}" report 1 --json)" = "$expected" ] || fail "report 1 --json printed: $("${run[@]}" report 1 --json)"
 
+# A dry run asks nothing and needs no --yes: each step with its Windows path, a tab and its path on disk. The
+# restoration of WIN.INI is shown as --restore answers it, or as a question that would be asked.
 installed="$(state_of "$m")"
 records="$(state_of "$tmp/data")"
-got="$("${run[@]}" -q remove 1 --dry-run --yes --restore replace </dev/null 2>"$tmp/err")" ||
-  fail "remove --dry-run: status $?: $(cat "$tmp/err")"
-expected="delete C:\\usr\\local\\share\\hello\\locale\\de.mo
-rmdir C:\\usr\\local\\share\\hello\\locale
-delete C:\\usr\\local\\share\\hello\\hello.dat
-rmdir C:\\usr\\local\\share\\hello
-delete C:\\usr\\local\\share\\man\\man1\\hello.1
-delete C:\\usr\\local\\bin\\hello
-write C:\\windows\\WIN.QRV
+deletions="delete C:\\usr\\local\\share\\hello\\locale\\de.mo	$c_on_disk/usr/local/share/hello/locale/de.mo
+rmdir C:\\usr\\local\\share\\hello\\locale	$c_on_disk/usr/local/share/hello/locale
+delete C:\\usr\\local\\share\\hello\\hello.dat	$c_on_disk/usr/local/share/hello/hello.dat
+rmdir C:\\usr\\local\\share\\hello	$c_on_disk/usr/local/share/hello
+delete C:\\usr\\local\\share\\man\\man1\\hello.1	$c_on_disk/usr/local/share/man/man1/hello.1
+delete C:\\usr\\local\\bin\\hello	$c_on_disk/usr/local/bin/hello"
+replaced="write C:\\windows\\WIN.QRV	$c_on_disk/windows/WIN.QRV
 	[windows]
 	load=hello
-write C:\\windows\\WIN.INI
+write C:\\windows\\WIN.INI	$c_on_disk/windows/WIN.INI
 	[windows]
-	load=
-delete $tmp/data/AFTER1.DAT"
-[ "$got" = "$expected" ] || fail "remove --dry-run printed: $got"
-[ "$(state_of "$m")" = "$installed" ] || fail "the dry run changed the drive"
-[ "$(state_of "$tmp/data")" = "$records" ] || fail "the dry run changed the data folder"
+	load="
+record="delete $tmp/data/AFTER1.DAT	$tmp/data/AFTER1.DAT"
+#     arguments                                 the restoration's steps
+rows=(
+  "-q remove 1 --dry-run --yes --restore replace" "$replaced"
+  "remove 1 --dry-run"                            "ask C:\\windows\\WIN.INI	$c_on_disk/windows/WIN.INI"
+  "remove 1 --dry-run --restore ask"              "ask C:\\windows\\WIN.INI	$c_on_disk/windows/WIN.INI"
+  "remove 1 --dry-run --restore keep"             "keep C:\\windows\\WIN.INI	$c_on_disk/windows/WIN.INI"
+  "--dry-run --restore merge remove 1"            "$replaced"
+)
+for ((i = 0; i < ${#rows[@]}; i += 2)); do
+  read -r -a args <<<"${rows[i]}"
+  got="$("${run[@]}" "${args[@]}" </dev/null 2>"$tmp/err")"
+  status=$?
+  [ "$status" = 0 ] || fail "${rows[i]} without a terminal: status $status: $(cat "$tmp/err")"
+  [ "$got" = "$deletions
+${rows[i + 1]}
+$record" ] || fail "${rows[i]} printed: $got"
+  [ -s "$tmp/err" ] && fail "${rows[i]} said on standard error: $(cat "$tmp/err")"
+  [ "$(state_of "$m")" = "$installed" ] || fail "${rows[i]} changed the drive"
+  [ "$(state_of "$tmp/data")" = "$records" ] || fail "${rows[i]} changed the data folder"
+done
+# On a terminal it asks nothing either: the same steps, with nothing typed.
+in_terminal --prefix "$m" --data-dir "$tmp/data" remove 1 --dry-run </dev/null >"$tmp/screen" 2>&1 ||
+  fail "remove --dry-run on a terminal: status $?: $(cat "$tmp/screen")"
+[ "$(tr -d '\r' <"$tmp/screen")" = "$deletions
+ask C:\\windows\\WIN.INI	$c_on_disk/windows/WIN.INI
+$record" ] || fail "remove --dry-run on a terminal showed: $(cat -A "$tmp/screen")"
+[ "$(state_of "$m")" = "$installed" ] || fail "the dry run on a terminal changed the drive"
 
 "${run[@]}" remove 1 --yes --restore replace </dev/null >"$tmp/out" 2>"$tmp/err" ||
   fail "remove: status $?: $(cat "$tmp/err")"
@@ -150,7 +174,6 @@ rows=(
   "--yes"     "remove 1 --restore merge"
   "--restore" "remove 1 --yes"
   "--restore" "remove 1 --yes --restore ask"
-  "--yes"     "remove 1 --dry-run --restore keep"
   "--yes"     "forget 1"
   "--yes"     "forget-before"
   "--yes"     "forget-safety"
@@ -164,6 +187,14 @@ for ((i = 0; i < ${#rows[@]}; i += 2)); do
   grep -q "give ${rows[i]} to answer it" "$tmp/err" || fail "${args[*]}: does not name ${rows[i]}: $(cat "$tmp/err")"
   [ "$(state_of "$n")$(state_of "$tmp/ndata")" = "$before_state" ] || fail "${args[*]} without an answer changed the disk"
 done
+# The dry run needs none of these answers: it names no option and changes nothing.
+before_state="$(state_of "$n")$(state_of "$tmp/ndata")"
+"${nrun[@]}" remove 1 --dry-run --restore keep </dev/null >"$tmp/out" 2>"$tmp/err" ||
+  fail "remove 1 --dry-run --restore keep without a terminal: status $?: $(cat "$tmp/err")"
+[ "$(cat "$tmp/out")" = "delete C:\\usr\\local\\bin\\app	$n/drive_c/usr/local/bin/app
+keep C:\\windows\\WIN.INI	$n/drive_c/windows/WIN.INI
+delete $tmp/ndata/AFTER1.DAT	$tmp/ndata/AFTER1.DAT" ] || fail "remove 1 --dry-run --restore keep printed: $(cat "$tmp/out")"
+[ "$(state_of "$n")$(state_of "$tmp/ndata")" = "$before_state" ] || fail "the dry run without a terminal changed the disk"
 # The same command on a terminal asks, and takes the answer typed there.
 printf 'y\n' | in_terminal --prefix "$n" --data-dir "$tmp/ndata" forget-before >"$tmp/out" 2>&1
 grep -q "Delete BEFORE file for Next? Are you sure? \[yes/no\]" "$tmp/out" || fail "forget-before on a terminal did not ask: $(cat "$tmp/out")"
@@ -182,6 +213,15 @@ echo 3 >"$t/drive_c/tee.log"
 crlf "[windows]" "load=tee" >"$t/drive_c/windows/WIN.INI"
 "$cli" "${trun[@]}" after >/dev/null 2>&1
 crlf "[windows]" "load=tee" "mine=1" >"$t/drive_c/windows/WIN.INI"
+# The dry run shows no menu and no question, and does not beep before the menu it does not show.
+in_terminal "${trun[@]}" remove 1 --dry-run </dev/null >"$tmp/screen" 2>&1 ||
+  fail "remove --dry-run on a terminal: status $?: $(cat -A "$tmp/screen")"
+[ "$(tr -d '\r' <"$tmp/screen")" = "delete C:\\tee\\tee.exe	$t/drive_c/tee/tee.exe
+rmdir C:\\tee	$t/drive_c/tee
+delete C:\\windows\\tee.dll	$t/drive_c/windows/tee.dll
+delete C:\\tee.log	$t/drive_c/tee.log
+ask C:\\windows\\WIN.INI	$t/drive_c/windows/WIN.INI
+delete $tmp/tdata/AFTER1.DAT	$tmp/tdata/AFTER1.DAT" ] || fail "remove --dry-run on a terminal showed: $(cat -A "$tmp/screen")"
 printf 'y\ny\nmaybe\ny\nn\n3\n' | in_terminal "${trun[@]}" remove 1 >"$tmp/screen" 2>&1 ||
   fail "remove on a terminal: status $?: $(cat "$tmp/screen")"
 for question in "Delete Tee? Are you sure? [yes/no]" \

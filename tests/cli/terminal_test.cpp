@@ -25,11 +25,13 @@ public:
     {
         bool yes = false;
         bool quiet = false;
+        bool dryRun = false;
         RestoreAnswer restore = RestoreAnswer::Ask;
         std::istringstream words(options);
         for (std::string word; words >> word;) {
             yes = yes || word == "--yes";
             quiet = quiet || word == "-q";
+            dryRun = dryRun || word == "--dry-run";
             restore = word == "--restore=keep"      ? RestoreAnswer::Keep
                       : word == "--restore=replace" ? RestoreAnswer::Replace
                       : word == "--restore=merge"   ? RestoreAnswer::Merge
@@ -42,6 +44,9 @@ public:
         m_input = ends[0];
         m_screen = std::tmpfile();
         terminal = std::make_unique<Terminal>(yes, restore, quiet, interactive, m_input, m_screen);
+        if (dryRun) {
+            terminal->answerForDryRun();
+        }
     }
     ~PipedTerminal()
     {
@@ -145,6 +150,50 @@ TEST(TerminalPrompts, EachNoticeGetsItsAnswerItsOptionAndItsExitStatus)
     }
 }
 
+TEST(TerminalPrompts, ADryRunAsksNothingOnATerminalOrNot)
+{
+    struct Case {
+        Notice notice;
+        const char* options;
+        bool interactive;
+        Answer answer;
+        bool trouble;
+        bool shown;
+        bool restorationUnanswered;  // the plan's next kept file is shown as a question that would be asked
+    };
+    const Case cases[] = {
+        // Not confirming each file deletes them all, and nothing is said of it.
+        {Notice::ConfirmEachFile, "--dry-run", kTerminal, Answer::No, kGoesOn, kHidden, false},
+        {Notice::ConfirmEachFile, "--dry-run --yes", kNoTerminal, Answer::No, kGoesOn, kHidden, false},
+        {Notice::DeleteThisFile, "--dry-run", kNoTerminal, Answer::Yes, kGoesOn, kHidden, false},
+        // A restoration: --restore answers it, else it is left as a question.
+        {Notice::RestoreUnchanged, "--dry-run", kTerminal, Answer::No, kGoesOn, kHidden, true},
+        {Notice::RestoreUnchanged, "--dry-run", kNoTerminal, Answer::No, kGoesOn, kHidden, true},
+        {Notice::RestoreUnchanged, "--dry-run --restore=merge", kNoTerminal, Answer::Yes, kGoesOn, kHidden, false},
+        {Notice::RestoreUnchanged, "--dry-run --restore=keep", kTerminal, Answer::No, kGoesOn, kHidden, false},
+        // What fails a real run fails the dry run, without waiting for the user.
+        {Notice::ProblemDeletingFile, "--dry-run", kTerminal, Answer::Yes, kFails, kShown, false},
+        {Notice::DriveNotReadyToRead, "--dry-run", kTerminal, Answer::Cancel, kFails, kShown, false},
+        // Notices that ask nothing are shown as ever.
+        {Notice::FileNotDeleted, "--dry-run", kNoTerminal, Answer::Ok, kFails, kShown, false},
+        {Notice::NamesPassedOver, "--dry-run -q", kNoTerminal, Answer::Ok, kGoesOn, kHidden, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.options) + (c.interactive ? " on a terminal" : ""));
+        // A line typed would be taken as an answer, were the question asked.
+        PipedTerminal piped(c.options, c.interactive, "y\n");
+        TerminalPrompts prompts(*piped.terminal);
+
+        EXPECT_EQ(c.answer, prompts.messageBox(c.notice, "The text", Buttons::YesNo, Icon::Question, "Title"));
+        EXPECT_EQ(c.trouble, piped.terminal->trouble());
+        EXPECT_EQ("", piped.terminal->missing());
+        EXPECT_EQ(c.shown, piped.screen().find("The text") != std::string::npos) << piped.screen();
+        EXPECT_EQ(std::string::npos, piped.screen().find("[yes/no]")) << piped.screen();
+        EXPECT_EQ(c.restorationUnanswered, piped.terminal->takeRestorationUnanswered());
+        EXPECT_FALSE(piped.terminal->takeRestorationUnanswered()) << "told once";
+    }
+}
+
 TEST(TerminalPrompts, TheTitleAndTheIconDecideNothing)
 {
     // A failure keeps failing the command under any title and icon, and information stays hidden under -q.
@@ -195,6 +244,9 @@ TEST(TerminalRestoreOptions, TheRestorationWindowAsAMenuOrAnsweredByRestore)
         {"--yes", kNoTerminal, "", 1, "--restore", false},
         {"", kTerminal, "4\n2\n", 2, "", true},
         {"", kTerminal, "", 1, "", true},
+        // A dry run shows no menu: the file is kept, as a question that would be asked.
+        {"--dry-run", kTerminal, "3\n", 1, "", false},
+        {"--dry-run --restore=replace", kNoTerminal, "", 2, "", false},
     };
     const RestoreOptionsText texts = RestoreOptionsTexts("C:\\WIN.INI", "Word Pro", true);
     for (const Case& c : cases) {
@@ -212,6 +264,7 @@ TEST(TerminalRestoreOptions, TheRestorationWindowAsAMenuOrAnsweredByRestore)
         }
         EXPECT_EQ(c.menuShown, screen.find("  3 " + texts.options[2]) != std::string::npos);
         EXPECT_FALSE(piped.terminal->trouble());
+        EXPECT_EQ(std::string(c.options) == "--dry-run", piped.terminal->takeRestorationUnanswered());
     }
 }
 
