@@ -20,7 +20,7 @@ const std::vector<OptionSpec> kOptions = {
     {Option::DataDir, "data-dir", 0, ValueKind::Folder, "DIR", {}, true,
      "keep the record files and the manual in the folder DIR"},
     {Option::Quiet, "quiet", 'q', ValueKind::None, nullptr, {}, true,
-     "no progress and no informational messages"},
+     "no progress, no informational messages and no one-line result"},
     {Option::Help, "help", 'h', ValueKind::None, nullptr, {}, true,
      "show this help (or a command's, after the command) and exit"},
     {Option::Version, "version", 'v', ValueKind::None, nullptr, {}, true, "show the version and exit"},
@@ -45,13 +45,15 @@ const std::vector<CommandSpec> kCommands = {
      "record the drives before NAME is installed (default drive C)",
      "Creates the BEFORE file for the program NAME about to be installed: every directory and file of the drives\n"
      "LETTERS (default C) and copies of AUTOEXEC.BAT, CONFIG.SYS, WIN.INI and SYSTEM.INI. Progress goes to\n"
-     "standard error when it is a terminal. Ctrl-C stops the scan and leaves no BEFORE file.\n"},
+     "standard error when it is a terminal, and so does one line with the numbers recorded unless -q.\n"
+     "Ctrl-C stops the scan and leaves no BEFORE file.\n"},
     {"after",
      "",
      {},
      "record what the installation added; prints the installation report",
-     "Creates the AFTER file of the pending BEFORE file and prints the installation report. The BEFORE file is\n"
-     "deleted once the AFTER file is complete. Ctrl-C stops the scan and leaves no AFTER file.\n"},
+     "Creates the AFTER file of the pending BEFORE file and prints the installation report; one line on\n"
+     "standard error names the AFTER file and its numbers unless -q. The BEFORE file is deleted once the AFTER\n"
+     "file is complete. Ctrl-C stops the scan and leaves no AFTER file.\n"},
     {"list",
      "",
      {},

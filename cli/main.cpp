@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@
 #include "platform/file_system.h"
 #include "platform/folder_options.h"
 #include "records/after_file_reader.h"
+#include "records/before_file_reader.h"
+#include "records/line_store.h"
 #include "records/record_format.h"
 #include "removal/delete_program.h"
 #include "report/list_system_file_changes.h"
@@ -115,6 +118,74 @@ int noSuchProgram(long number)
     return kFailed;
 }
 
+// What a record holds, for the line that says it was made.
+struct RecordNumbers {
+    long directories = 0;
+    long files = 0;
+    std::string drives;  // the letters
+};
+
+// "2 directories, 1 file on drives C and D", with `what` after the files.
+std::string numbersText(const RecordNumbers& numbers, const std::string& what)
+{
+    const auto count = [](long n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    std::string drives;
+    for (std::size_t k = 0; k < numbers.drives.size(); ++k) {
+        drives += (k == 0 ? "" : k + 1 == numbers.drives.size() ? " and " : ", ") + std::string(1, numbers.drives[k]);
+    }
+    return count(numbers.directories, "directory", "directories") + ", " + count(numbers.files, "file", "files") +
+           what + (numbers.drives.size() == 1 ? " on drive " : " on drives ") + drives;
+}
+
+// The numbers of the BEFORE file: its directory lines (each drive's root among them) and its file lines.
+std::optional<RecordNumbers> beforeFileNumbers(const FileSystem& fs, const std::string& path)
+{
+    auto opened = fs.openForReading(path);
+    if (!opened) {
+        return std::nullopt;
+    }
+    BeforeFileReader reader(**opened);
+    std::string name;
+    char drive = 0;
+    if (!reader.readHeader(name, drive)) {
+        return std::nullopt;
+    }
+    RecordNumbers numbers;
+    while (drive != 0) {
+        numbers.drives += drive;
+        LineStore lines;
+        char next = 0;
+        if (!reader.readDirectories(drive, lines)) {
+            return std::nullopt;
+        }
+        numbers.directories += static_cast<long>(lines.size());
+        lines.clear();
+        if (!reader.readFiles(drive, lines, next)) {
+            return std::nullopt;
+        }
+        numbers.files += static_cast<long>(lines.size());
+        drive = next;
+    }
+    return numbers;
+}
+
+// The names of the AFTER files in the data folder.
+std::set<std::string> afterFiles(Session& s)
+{
+    auto listing = s.fs().list(s.state().DataFolder + std::string(kAfterFilePattern), 0);
+    return listing ? std::set<std::string>(listing->names.begin(), listing->names.end()) : std::set<std::string>();
+}
+
+// The one-line result of a command that made a record, on standard error unless -q.
+void tellResult(Session& s, const std::string& text)
+{
+    if (!s.terminal().quiet()) {
+        s.terminal().message("morvane-cli: " + text);
+    }
+}
+
 int runBefore(Session& s, const CommandLine& line)
 {
     s.prompts().answerInput(Notice::ProgramNameInput, line.operands[0]);
@@ -128,11 +199,18 @@ int runBefore(Session& s, const CommandLine& line)
             Interrupt::endProgram();
         }
     }
-    return finish(s, !existed && s.fs().exists(beforePath(s)));
+    const bool made = !existed && s.fs().exists(beforePath(s));
+    if (made) {
+        if (const auto numbers = beforeFileNumbers(s.fs(), beforePath(s))) {
+            tellResult(s, "BEFORE file made for " + s.state().ProgramName + ": " + numbersText(*numbers, ""));
+        }
+    }
+    return finish(s, made);
 }
 
 int runAfter(Session& s)
 {
+    const std::set<std::string> earlier = afterFiles(s);
     {
         Interrupt interrupt;
         CreateAfterFile(s.ctx());
@@ -143,6 +221,24 @@ int runAfter(Session& s)
     }
     // The installation report is shown only when the AFTER file was made. A directory that could not be read
     // was reported but does not undo the record.
+    if (s.panel().waitedForOk()) {
+        for (const std::string& name : afterFiles(s)) {
+            if (earlier.contains(name)) {
+                continue;
+            }
+            const auto record = ReadAfterRecord(s.fs(), s.state().DataFolder + name);
+            if (!record) {
+                continue;
+            }
+            RecordNumbers numbers;
+            for (const AfterDrive& drive : record->drives) {
+                numbers.directories += static_cast<long>(drive.directories.size());
+                numbers.files += static_cast<long>(drive.files.size());
+                numbers.drives += drive.letter;
+            }
+            tellResult(s, name + " made for " + record->programName + ": " + numbersText(numbers, " added"));
+        }
+    }
     return s.terminal().missing().empty() && s.panel().waitedForOk() ? 0 : kFailed;
 }
 

@@ -43,7 +43,9 @@ make_machine "$m"
 run=("$cli" --prefix "$m" --data-dir "$tmp/data")
 "${run[@]}" before "Hello 2.1" </dev/null >"$tmp/out" 2>"$tmp/err" || fail "before: status $?: $(cat "$tmp/err")"
 [ -s "$tmp/out" ] && fail "before printed on standard output: $(cat "$tmp/out")"
-[ -s "$tmp/err" ] && fail "before without a terminal printed progress or messages: $(cat "$tmp/err")"
+# The drive's root and its 7 folders; WIN.INI, AUTOEXEC.BAT and the older tool.
+[ "$(cat "$tmp/err")" = "morvane-cli: BEFORE file made for Hello 2.1: 8 directories, 3 files on drive C" ] ||
+  fail "before without a terminal printed other than its result: $(cat "$tmp/err")"
 head -c 11 "$tmp/data/BEFORE.DAT" | cmp -s - <(crlf "Hello 2.1" | head -c 11) || fail "BEFORE.DAT does not name Hello 2.1"
 grep -q $'^\\\\usr\\\\local\\\\bin\\\\older-tool\r$' "$tmp/data/BEFORE.DAT" || fail "BEFORE.DAT lacks the older tool"
 pristine="$(state_of "$m")"
@@ -59,6 +61,8 @@ crlf "[windows]" "load=hello" >"$m/drive_c/windows/WIN.INI"
 "${run[@]}" after </dev/null >"$tmp/out" 2>"$tmp/err" || fail "after: status $?: $(cat "$tmp/err")"
 expected=$'Installation Report\n\nNumber of subdirectories created during installation: 2\nNumber of files installed in old subdirectories: 2\nWIN.INI was modified.'
 [ "$(cat "$tmp/out")" = "$expected" ] || fail "after printed: $(cat "$tmp/out")"
+[ "$(cat "$tmp/err")" = "morvane-cli: AFTER1.DAT made for Hello 2.1: 2 directories, 2 files added on drive C" ] ||
+  fail "after printed on standard error: $(cat "$tmp/err")"
 [ -e "$tmp/data/BEFORE.DAT" ] && fail "after left the BEFORE file"
 expected="$(crlf "Hello 2.1" "C" '\usr\local\share\hello\locale\' '\usr\local\share\hello\' \
   '\usr\local\share\man\man1\hello.1' '\usr\local\bin\hello' "*AUTOEXEC*" "~NO CHANGE~" "*END AUTOEXEC*" \
@@ -374,6 +378,33 @@ for ((i = 0; i < ${#rows[@]}; i += 4)); do
       fail "morvane-cli --help does not name: ${rows[i + 1]#Usage: morvane-cli }"
   fi
 done
+
+# ---------------------------------------------------------------------------------------------------------------
+# before and after end with one line on standard error that says what they recorded, unless -q.
+q="$tmp/results"
+make_machine "$q"
+mkdir "$tmp/q-d"
+ln -s ../../q-d "$q/dosdevices/d:"
+qrun=("$cli" --prefix "$q" --data-dir "$tmp/qdata")
+"${qrun[@]}" -q before Quiet </dev/null >"$tmp/out" 2>"$tmp/err" || fail "before -q: status $?"
+[ -s "$tmp/err" ] && fail "before -q said: $(cat "$tmp/err")"
+mkdir "$q/drive_c/quiet"
+echo q >"$q/drive_c/quiet/q.exe"
+"${qrun[@]}" after --quiet </dev/null >"$tmp/out" 2>"$tmp/err" || fail "after --quiet: status $?"
+[ -s "$tmp/err" ] && fail "after --quiet said: $(cat "$tmp/err")"
+[ -s "$tmp/qdata/AFTER1.DAT" ] || fail "after --quiet made no AFTER file"
+"${qrun[@]}" before Loud --drives cd </dev/null >"$tmp/out" 2>"$tmp/err" || fail "before --drives cd: status $?"
+# C: its root and 8 folders, 4 files; D: its root.
+[ "$(cat "$tmp/err")" = "morvane-cli: BEFORE file made for Loud: 10 directories, 4 files on drives C and D" ] ||
+  fail "before --drives cd said: $(cat "$tmp/err")"
+mkdir "$q/drive_c/loud"
+echo l >"$tmp/q-d/loud.txt"
+"${qrun[@]}" after </dev/null >"$tmp/out" 2>"$tmp/err" || fail "after: status $?"
+[ "$(cat "$tmp/err")" = "morvane-cli: AFTER2.DAT made for Loud: 1 directory, 1 file added on drives C and D" ] ||
+  fail "after said: $(cat "$tmp/err")"
+# A command that made nothing says nothing of the kind.
+"${qrun[@]}" after </dev/null >"$tmp/out" 2>"$tmp/err" && fail "after without a BEFORE file succeeded"
+grep -q "made for" "$tmp/err" && fail "after without a BEFORE file said: $(cat "$tmp/err")"
 
 # ---------------------------------------------------------------------------------------------------------------
 # The bash completion, made from the same table: what it offers for the words typed so far.
