@@ -162,6 +162,19 @@ Role RoleOf(Notice notice)
     return Role::Failure;
 }
 
+// The answer of --restore to the question whether to put back a configuration file the user has not changed
+// since the installation; nothing for ask. Replacing is the only restoration this question offers.
+std::optional<Answer> restorationAnswer(RestoreAnswer restore)
+{
+    switch (restore) {
+    case RestoreAnswer::Keep: return Answer::No;
+    case RestoreAnswer::Replace:
+    case RestoreAnswer::Merge: return Answer::Yes;
+    case RestoreAnswer::Ask: break;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 Terminal::Terminal(bool yes, RestoreAnswer restore, bool quiet)
@@ -331,12 +344,8 @@ Answer TerminalPrompts::messageBox(Notice notice, std::string_view text, Buttons
         }
         return askYesNo(text, "--yes", role == Role::Problem ? Answer::Yes : Answer::No);
     case Role::Restoration:
-        // Replacing is the only restoration this question offers.
-        switch (m_terminal.restore()) {
-        case RestoreAnswer::Keep: return Answer::No;
-        case RestoreAnswer::Replace:
-        case RestoreAnswer::Merge: return Answer::Yes;
-        case RestoreAnswer::Ask: break;
+        if (const auto given = restorationAnswer(m_terminal.restore())) {
+            return *given;
         }
         return askYesNo(text, "--restore", Answer::No);
     }
@@ -357,11 +366,8 @@ std::optional<Answer> TerminalPrompts::dryRunAnswer(Notice notice, const std::st
         // Not confirming each file of an older directory deletes them all.
         return notice == Notice::ConfirmEachFile ? Answer::No : Answer::Yes;
     case Role::Restoration:
-        switch (m_terminal.restore()) {
-        case RestoreAnswer::Keep: return Answer::No;
-        case RestoreAnswer::Replace:
-        case RestoreAnswer::Merge: return Answer::Yes;
-        case RestoreAnswer::Ask: break;
+        if (const auto given = restorationAnswer(m_terminal.restore())) {
+            return *given;
         }
         m_terminal.noteRestorationUnanswered();
         return Answer::No;
