@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/main_window.h"
+#include "core/windowless.h"
 #include "core/panel.h"
 #include "platform/event_pump.h"
 #include "platform/file_system.h"
@@ -180,21 +181,7 @@ private:
 };
 
 // The main window has nothing to show on a terminal; the command pairs are kept for whoever asks.
-class TerminalMainWindow : public MainWindow {
-public:
-    void setPairEnabled(Pair pair, bool enabled) override { m_pairs[pair] = enabled; }
-    bool pairEnabled(Pair pair) const override
-    {
-        const auto found = m_pairs.find(pair);
-        return found != m_pairs.end() && found->second;
-    }
-    void showMain() override {}
-    void hideMain() override {}
-    void setMainEnabled(bool) override {}
-
-private:
-    std::map<Pair, bool> m_pairs;
-};
+using TerminalMainWindow = WindowlessMainWindow;
 
 // The selection on the terminal: either it takes the program whose AFTER file has the number asked for, or it
 // lists the programs the selection window would show, in its order, and takes none.

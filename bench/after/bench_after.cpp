@@ -190,17 +190,15 @@ int RunAfterChild(const std::string& root, const std::string& dataFolder)
     return made && machine.prompts.messages == 0 ? 0 : 1;
 }
 
-int Run(const TreeOptions& o)
+int Run(const BenchOptions& o)
 {
     MakeDir(o.work);
-    const std::string root = o.work + "/tree-" + std::to_string(o.directories) + "-" + std::to_string(o.files);
+    const std::string root = o.work + "/tree-" + std::to_string(o.spec.directories) + "-" + std::to_string(o.spec.files);
     const std::string installedMarker = root + ".installed";
     const std::string dataFolder = o.work + "/data/";
     const std::string savedBefore = o.work + "/BEFORE.saved";
 
-    TreeSpec spec;
-    spec.directories = o.directories;
-    spec.files = o.files;
+    const TreeSpec spec = o.spec;
     const TreeLayout layout = PlanTree(spec);
     // A run that ended before taking its installation away leaves the marker: such a tree is made anew.
     if (Exists(installedMarker) || !TreeMatches(root, spec)) {
@@ -211,7 +209,7 @@ int Run(const TreeOptions& o)
         std::printf("Tree generated in %.1f s: %zu directories, %zu files, %d levels deep\n", Seconds(start),
                     made.directories, made.files, made.deepest);
     } else {
-        std::printf("Tree re-used: %zu directories, %zu files\n", o.directories, o.files);
+        std::printf("Tree re-used: %zu directories, %zu files\n", o.spec.directories, o.spec.files);
     }
 
     MakeDir(dataFolder);
@@ -324,13 +322,15 @@ int main(int argc, char** argv)
         if (argc == 4 && std::string(argv[1]) == "--child-after") {
             return morvane::bench::RunAfterChild(argv[2], argv[3]);
         }
-        for (int i = 1; i < argc; ++i) {
-            if (std::string(argv[i]) == "--root-fs") {
-                std::cout << "morvane_bench_after: --root-fs is the BEFORE benchmark's; nothing to time here\n";
-                return 0;
-            }
+        morvane::bench::BenchOptions defaults;
+        defaults.runs = 3;
+        defaults.work = "morvane-bench-after";
+        const auto options = morvane::bench::ParseBenchOptions(argc, argv, defaults);
+        if (options.rootFs) {
+            std::cout << "morvane_bench_after: --root-fs is the BEFORE benchmark's; nothing to time here\n";
+            return 0;
         }
-        return morvane::bench::Run(morvane::bench::ParseTreeOptions(argc, argv, 3));
+        return morvane::bench::Run(options);
     } catch (const std::exception& e) {
         std::cerr << "morvane_bench_after: " << e.what() << '\n';
         return 2;

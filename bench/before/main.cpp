@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "bench/common/measure.h"
+#include "bench/common/options.h"
 #include "bench/common/tree_generator.h"
 #include "core/helpers.h"
 #include "bench/common/quiet_ui.h"
@@ -75,61 +76,15 @@ int runBeforeChild(const std::string& root, const std::string& dataFolder)
 
 // ---- Options ---------------------------------------------------------------------------------------------------
 
-struct Options {
-    TreeSpec spec;
-    int runs = 5;
-    std::string tree;
-    std::string data;
-    std::string work;
-    bool keep = false;
-    bool literalSort = false;
-    bool rootFs = false;
-};
+using Options = BenchOptions;
 
 Options parse(int argc, char** argv)
 {
-    Options o;
-    auto number = [&](int& i) -> unsigned long long {
-        if (i + 1 >= argc) {
-            std::cerr << argv[i] << " needs a value\n";
-            std::exit(2);
-        }
-        return std::strtoull(argv[++i], nullptr, 10);
-    };
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--dirs" || a == "--directories") {
-            o.spec.directories = number(i);
-        } else if (a == "--files") {
-            o.spec.files = number(i);
-        } else if (a == "--seed") {
-            o.spec.seed = number(i);
-        } else if (a == "--runs") {
-            o.runs = static_cast<int>(number(i));
-        } else if (a == "--tree" && i + 1 < argc) {
-            o.tree = argv[++i];
-        } else if (a == "--data" && i + 1 < argc) {
-            o.data = argv[++i];
-        } else if (a == "--keep") {
-            o.keep = true;
-        } else if (a == "--literal-sort") {
-            o.literalSort = true;
-        } else if (a == "--root-fs") {
-            o.rootFs = true;
-        } else if (a == "--work" && i + 1 < argc) {
-            o.work = argv[++i];
-        } else if (a == "--remove-tree") {
-            // The AFTER benchmark's option; this one removes its tree unless --keep is given.
-        } else {
-            std::cerr << "morvane_bench_before: ignoring " << a << "\n";
-        }
-    }
-    o.runs = std::max(o.runs, 1);
+    BenchOptions defaults;
+    defaults.runs = 5;
+    defaults.work = "morvane-bench";
+    Options o = ParseBenchOptions(argc, argv, defaults);
     if (o.tree.empty()) {
-        if (o.work.empty()) {
-            const char* tmp = std::getenv("TMPDIR");
-            o.work = std::string(tmp && *tmp ? tmp : "/tmp") + "/morvane-bench";
-        }
         o.tree = o.work + "/tree-" + std::to_string(o.spec.directories) + "-" + std::to_string(o.spec.files) + "-" +
                  std::to_string(o.spec.seed);
     }

@@ -2,38 +2,73 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <stdexcept>
+#include <string_view>
 
 namespace morvane::bench {
 
-TreeOptions ParseTreeOptions(int argc, char** argv, int defaultRuns)
+namespace {
+
+unsigned long long NumberOf(std::string_view name, const std::string& text)
 {
-    TreeOptions o;
-    o.runs = defaultRuns;
-    const char* tmp = std::getenv("TMPDIR");
-    o.work = std::string(tmp && *tmp ? tmp : "/tmp") + "/morvane-bench-after";
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0') {
+        throw std::runtime_error(std::string(name) + " needs a number, not \"" + text + "\"");
+    }
+    return value;
+}
+
+}  // namespace
+
+BenchOptions ParseBenchOptions(int argc, char** argv, BenchOptions o)
+{
+    using Set = std::function<void(const std::string&)>;
+    struct Option {
+        std::string_view name;
+        bool takesValue;
+        Set set;
+    };
+    bool workGiven = false;
+    const auto flag = [](bool& target) { return [&target](const std::string&) { target = true; }; };
+    const Option table[] = {
+        {"--directories", true, [&](const std::string& v) { o.spec.directories = NumberOf("--directories", v); }},
+        {"--dirs", true, [&](const std::string& v) { o.spec.directories = NumberOf("--dirs", v); }},
+        {"--files", true, [&](const std::string& v) { o.spec.files = NumberOf("--files", v); }},
+        {"--seed", true, [&](const std::string& v) { o.spec.seed = NumberOf("--seed", v); }},
+        {"--runs", true, [&](const std::string& v) { o.runs = static_cast<int>(NumberOf("--runs", v)); }},
+        {"--threads", true, [&](const std::string& v) { o.threads = static_cast<unsigned>(NumberOf("--threads", v)); }},
+        {"--work", true, [&](const std::string& v) { o.work = v, workGiven = true; }},
+        {"--tree", true, [&](const std::string& v) { o.tree = v; }},
+        {"--data", true, [&](const std::string& v) { o.data = v; }},
+        {"--keep", false, flag(o.keep)},
+        {"--remove-tree", false, flag(o.removeTree)},
+        {"--literal-sort", false, flag(o.literalSort)},
+        {"--root-fs", false, flag(o.rootFs)},
+        {"--per-directory", false, flag(o.perDirectory)},
+        {"--cold", false, flag(o.cold)},
+    };
     for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc) {
-                throw std::runtime_error(a + " needs a value");
+        const std::string given = argv[i];
+        const auto found = std::find_if(std::begin(table), std::end(table),
+                                        [&](const Option& option) { return option.name == given; });
+        if (found == std::end(table)) {
+            std::string known;
+            for (const Option& option : table) {
+                known += std::string(known.empty() ? "" : " ") + std::string(option.name);
             }
-            return argv[++i];
-        };
-        if (a == "--directories") {
-            o.directories = std::stoul(value());
-        } else if (a == "--files") {
-            o.files = std::stoul(value());
-        } else if (a == "--runs") {
-            o.runs = std::max(1, std::stoi(value()));
-        } else if (a == "--work") {
-            o.work = value();
-        } else if (a == "--remove-tree") {
-            o.removeTree = true;
-        } else {
-            throw std::runtime_error("unknown argument " + a +
-                                     " (use --directories N --files N --runs N --work FOLDER --remove-tree)");
+            throw std::runtime_error("unknown option " + given + " (the options are " + known + ")");
         }
+        if (found->takesValue && i + 1 >= argc) {
+            throw std::runtime_error(given + " needs a value");
+        }
+        found->set(found->takesValue ? std::string(argv[++i]) : std::string());
+    }
+    o.runs = std::max(o.runs, 1);
+    if (!workGiven) {
+        const char* tmp = std::getenv("TMPDIR");
+        o.work = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + o.work;
     }
     return o;
 }

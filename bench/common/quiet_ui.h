@@ -1,11 +1,11 @@
 #pragma once
 
-#include <map>
 #include <memory>
 #include <string>
 
 #include "core/context.h"
 #include "core/main_window.h"
+#include "core/windowless.h"
 #include "core/panel.h"
 #include "platform/event_pump.h"
 
@@ -25,28 +25,9 @@ public:
     void waitForOk() override {}
 };
 
-// Remembers the command pairs, so that a run can tell whether its command succeeded.
-class QuietMainWindow : public MainWindow {
-public:
-    void setPairEnabled(Pair pair, bool enabled) override { m_pairs[pair] = enabled; }
-    bool pairEnabled(Pair pair) const override
-    {
-        const auto it = m_pairs.find(pair);
-        return it != m_pairs.end() && it->second;
-    }
-    void showMain() override {}
-    void hideMain() override {}
-    void setMainEnabled(bool) override {}
-
-private:
-    std::map<Pair, bool> m_pairs;
-};
-
-class QuietEvents : public EventPump {
-public:
-    void processEvents() override { ++calls; }
-    long calls = 0;
-};
+// The command pairs are remembered, so that a run can tell whether its command succeeded.
+using QuietMainWindow = WindowlessMainWindow;
+using QuietEvents = CountingEventPump;
 
 // Drive C: is the benchmark's tree and the data folder lies outside it; the commands talk to `UserPrompts`.
 template <typename UserPrompts>

@@ -330,18 +330,16 @@ int RunRemoveChild(const std::string& root, const std::string& dataFolder)
 
 // ---- The benchmark ----------------------------------------------------------------------------------------
 
-int Run(const TreeOptions& o)
+int Run(const BenchOptions& o)
 {
     MakeDir(o.work);
-    const std::string root = o.work + "/tree-" + std::to_string(o.directories) + "-" + std::to_string(o.files);
+    const std::string root = o.work + "/tree-" + std::to_string(o.spec.directories) + "-" + std::to_string(o.spec.files);
     const std::string installedMarker = root + ".installed";
     const std::string dataFolder = o.work + "/data-remove/";
     const std::string savedAfter = o.work + "/AFTER1.saved";
     const std::string self = SelfExecutable();
 
-    TreeSpec spec;
-    spec.directories = o.directories;
-    spec.files = o.files;
+    const TreeSpec spec = o.spec;
     const TreeLayout layout = PlanTree(spec);
     // A run that ended before taking its installation away leaves the marker: such a tree is made anew.
     if (Exists(installedMarker) || !TreeMatches(root, spec)) {
@@ -352,7 +350,7 @@ int Run(const TreeOptions& o)
         std::printf("Tree generated in %.1f s: %zu directories, %zu files, %d levels deep\n", Seconds(start),
                     made.directories, made.files, made.deepest);
     } else {
-        std::printf("Tree re-used: %zu directories, %zu files\n", o.directories, o.files);
+        std::printf("Tree re-used: %zu directories, %zu files\n", o.spec.directories, o.spec.files);
     }
     std::fflush(stdout);
     const std::vector<std::uint64_t> pristine = TreeListing(root);
@@ -480,13 +478,15 @@ int main(int argc, char** argv)
         if (argc == 4 && std::string(argv[1]) == "--child-remove") {
             return morvane::bench::RunRemoveChild(argv[2], argv[3]);
         }
-        for (int i = 1; i < argc; ++i) {
-            if (std::string(argv[i]) == "--root-fs") {
-                std::cout << "morvane_bench_remove: --root-fs is the BEFORE benchmark's; nothing to time here\n";
-                return 0;
-            }
+        morvane::bench::BenchOptions defaults;
+        defaults.runs = 5;
+        defaults.work = "morvane-bench-after";
+        const auto options = morvane::bench::ParseBenchOptions(argc, argv, defaults);
+        if (options.rootFs) {
+            std::cout << "morvane_bench_remove: --root-fs is the BEFORE benchmark's; nothing to time here\n";
+            return 0;
         }
-        return morvane::bench::Run(morvane::bench::ParseTreeOptions(argc, argv, 5));
+        return morvane::bench::Run(options);
     } catch (const std::exception& e) {
         std::cerr << "morvane_bench_remove: " << e.what() << '\n';
         return 2;

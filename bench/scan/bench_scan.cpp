@@ -33,6 +33,7 @@
 
 #include "bench/common/installation.h"
 #include "bench/common/measure.h"
+#include "bench/common/options.h"
 #include "bench/common/quiet_ui.h"
 #include "bench/common/tree_generator.h"
 #include "changes/create_after_file.h"
@@ -96,52 +97,14 @@ int runChild(const std::string& command, const std::string& root, const std::str
     return ok ? 0 : 1;
 }
 
-struct Options {
-    TreeSpec spec;
-    int runs = 5;
-    std::string work;
-    unsigned threads = 0;
-    bool perDirectory = false;
-    bool cold = false;
-};
+using Options = BenchOptions;
 
 Options parse(int argc, char** argv)
 {
-    Options o;
-    auto number = [&](int& i) -> unsigned long long {
-        if (i + 1 >= argc) {
-            std::cerr << argv[i] << " needs a value\n";
-            std::exit(2);
-        }
-        return std::strtoull(argv[++i], nullptr, 10);
-    };
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--dirs" || a == "--directories") {
-            o.spec.directories = number(i);
-        } else if (a == "--files") {
-            o.spec.files = number(i);
-        } else if (a == "--seed") {
-            o.spec.seed = number(i);
-        } else if (a == "--runs") {
-            o.runs = std::max(1, static_cast<int>(number(i)));
-        } else if (a == "--threads") {
-            o.threads = static_cast<unsigned>(number(i));
-        } else if (a == "--work" && i + 1 < argc) {
-            o.work = argv[++i];
-        } else if (a == "--per-directory") {
-            o.perDirectory = true;
-        } else if (a == "--cold") {
-            o.cold = true;
-        } else {
-            std::cerr << "morvane_bench_scan: ignoring " << a << "\n";
-        }
-    }
-    if (o.work.empty()) {
-        const char* tmp = std::getenv("TMPDIR");
-        o.work = std::string(tmp && *tmp ? tmp : "/tmp") + "/morvane-bench";
-    }
-    return o;
+    BenchOptions defaults;
+    defaults.runs = 5;
+    defaults.work = "morvane-bench";
+    return ParseBenchOptions(argc, argv, defaults);
 }
 
 void copyFile(const std::string& from, const std::string& to)
@@ -337,14 +300,13 @@ int main(int argc, char** argv)
         }
         return runChild(argv[2], argv[3], argv[4], argv[5]);
     }
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--root-fs") == 0) {
+    try {
+        const Options options = parse(argc, argv);
+        if (options.rootFs) {
             std::cout << "morvane_bench_scan: --root-fs is the BEFORE benchmark's; nothing to time here\n";
             return 0;
         }
-    }
-    try {
-        return benchmark(parse(argc, argv));
+        return benchmark(options);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "morvane_bench_scan: %s\n", e.what());
         return 1;

@@ -27,12 +27,6 @@ void RecordingPanel::waitForOk()
     }
 }
 
-bool FakeMainWindow::pairEnabled(Pair pair) const
-{
-    auto it = pairs.find(pair);
-    return it != pairs.end() && it->second;
-}
-
 World::World() : World(std::vector<char>{'C'}) {}
 
 World::World(std::vector<char> drives)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/context.h"
+#include "core/windowless.h"
 #include "platform/desktop.h"
 #include "platform/printer.h"
 #include "tests/support/scripted_prompts.h"
@@ -48,25 +49,8 @@ public:
     RecordingPanel() { alignment.fill(Alignment::Centre); }
 };
 
-class FakeMainWindow : public MainWindow {
-public:
-    void setPairEnabled(Pair pair, bool enabled) override { pairs[pair] = enabled; }
-    bool pairEnabled(Pair pair) const override;
-    void showMain() override { visible = true; }
-    void hideMain() override { visible = false; ++hides; }
-    void setMainEnabled(bool enabled) override { this->enabled = enabled; }
-
-    std::map<Pair, bool> pairs;  // a pair never set is absent
-    bool visible = true;
-    bool enabled = true;
-    int hides = 0;
-};
-
-class CountingEvents : public EventPump {
-public:
-    void processEvents() override { ++calls; }
-    int calls = 0;
-};
+using FakeMainWindow = WindowlessMainWindow;
+using CountingEvents = CountingEventPump;
 
 class RecordingPrinter : public Printer {
 public:
