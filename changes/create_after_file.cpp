@@ -387,9 +387,9 @@ AfterFileCreation::Outcome AfterFileCreation::compareSystemFiles()
                                     : status.error()));
             return Outcome::Failed;
         }
-        const Status compared = CompareSystemFileSection(m_ctx, *m_before, *m_after,
-                                                         ConfigFilePath(state, kConfigFiles[i]),
-                                                         kConfigFiles[i].section);
+        const Status compared = CompareSystemFileSection(
+            m_ctx, *m_before, *m_after, ConfigFilePath({state.BootDrive, state.WinDir}, kConfigFiles[i]),
+            kConfigFiles[i].section);
         if (!compared) {
             fail(readFailure(compared.error()));
             return Outcome::Failed;

@@ -438,7 +438,7 @@ int runForgetSafety(Session& s)
     DeleteSafetyFiles(s.ctx());
     bool anyLeft = false;
     for (const ConfigFile& file : kConfigFiles) {
-        const SystemFile names = SystemFileOf(s.state(), file);
+        const SystemFile names = SystemFileOf({s.state().BootDrive, s.state().WinDir}, file);
         anyLeft = anyLeft || s.fs().exists(names.safetyCopy) || s.fs().exists(names.missingFile);
     }
     return finish(s, !anyLeft);

@@ -145,7 +145,7 @@ void UpdateSafetyPair(const Context& ctx)
 {
     bool any = false;
     for (const ConfigFile& file : kConfigFiles) {
-        any = any || ctx.fs.exists(SafetyCopyPath(ctx.state, file));
+        any = any || ctx.fs.exists(SafetyCopyPath({ctx.state.BootDrive, ctx.state.WinDir}, file));
     }
     ctx.main.setPairEnabled(Pair::DeleteSafety, any);
 }

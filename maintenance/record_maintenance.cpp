@@ -131,8 +131,9 @@ void DeleteSafetyFiles(const Context& ctx)
         }
     } else if (AskYesNo(ctx.prompts, Notice::ConfirmSafetyFilesDeletion,
                         std::string(kSafetyWarning) + "\nProceed with file deletion")) {
+        const SystemFolders folders{s.BootDrive, s.WinDir};
         for (const ConfigFile& config : kConfigFiles) {
-            for (const std::string& file : {SafetyCopyPath(s, config), MissingFilePath(s, config)}) {
+            for (const std::string& file : {SafetyCopyPath(folders, config), MissingFilePath(folders, config)}) {
                 if (ctx.fs.exists(file)) {
                     deleteReported(ctx, file);
                 }

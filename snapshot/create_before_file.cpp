@@ -156,7 +156,7 @@ bool BeforeFileRun::run(const std::string& letters)
     }
 
     for (const ConfigFile& file : kConfigFiles) {
-        if (!copySystemFile(file, ConfigFilePath(state, file))) {
+        if (!copySystemFile(file, ConfigFilePath({state.BootDrive, state.WinDir}, file))) {
             return false;
         }
     }
