@@ -20,10 +20,10 @@ namespace morvane {
 // consumed, so the reader is left at the next section's start marker. The file on disk is looked for as an
 // ordinary file: a hidden or system file counts as missing, and a missing file has no lines.
 //
-// Sets state.SectionChanged to kTrue for a changed body, kFalse for "~NO CHANGE~". Fails when the copy has no
-// end marker (a damaged BEFORE file: an error of the kind Damaged) or when BEFORE.DAT, the file or its folder cannot be
+// Returns SectionChanged: true for a changed body, false for "~NO CHANGE~". Fails when the copy has no end marker
+// (a damaged BEFORE file: an error of the kind Damaged) or when BEFORE.DAT, the file or its folder cannot be
 // read; errors writing the AFTER file are kept by `after` and returned by its finish().
-Status CompareSystemFileSection(const Context& ctx, LineReader& before, LineWriter& after, std::string_view path,
-                                std::string_view name);
+Result<bool> CompareSystemFileSection(const Context& ctx, LineReader& before, LineWriter& after, std::string_view path,
+                                      std::string_view name);
 
 }  // namespace morvane

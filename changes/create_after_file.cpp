@@ -387,14 +387,14 @@ AfterFileCreation::Outcome AfterFileCreation::compareSystemFiles()
                                     : status.error()));
             return Outcome::Failed;
         }
-        const Status compared = CompareSystemFileSection(
+        const Result<bool> SectionChanged = CompareSystemFileSection(
             m_ctx, *m_before, *m_after, ConfigFilePath({state.BootDrive, state.WinDir}, kConfigFiles[i]),
             kConfigFiles[i].section);
-        if (!compared) {
-            fail(readFailure(compared.error()));
+        if (!SectionChanged) {
+            fail(readFailure(SectionChanged.error()));
             return Outcome::Failed;
         }
-        m_changed[i] = state.SectionChanged != kFalse;
+        m_changed[i] = *SectionChanged;
     }
     return Outcome::Done;
 }
