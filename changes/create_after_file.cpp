@@ -77,8 +77,8 @@ private:
 
     Outcome processDrive(char letter, char& nextDrive);
     bool waitUntilReadable(char letter);
-    void findNewFiles(char letter, const LineStore& oldDirectories, const LineStore& oldFiles,
-                      const std::vector<std::string>& current, const DirectoryFiles& currentFiles);
+    void findNewFiles(char letter, const LineStore& oldDirectories, const LineStore& oldFiles, const DirList& current,
+                      const DirectoryFiles& currentFiles);
     void considerFile(std::string_view directory, std::string_view name, const OldFileIndex& index, std::string& line);
     Outcome compareSystemFiles();
 
@@ -130,7 +130,6 @@ void AfterFileCreation::run()
         m_ctx.prompts.messageBox(why.notice, why.text + kNothingCreated, Buttons::Ok, Icon::Exclamation, "Error");
         return;
     }
-    state.MsgText = std::string(1, drive);
 
     panel.setOkVisible(false);
     panel.show();
@@ -155,7 +154,6 @@ void AfterFileCreation::run()
     m_after->writeLine(state.ProgramName);
 
     while (drive != 0) {
-        state.MsgText = std::string(1, drive);
         char nextDrive = 0;
         const Outcome outcome = processDrive(drive, nextDrive);
         if (outcome == Outcome::Cancelled) {
@@ -231,16 +229,11 @@ AfterFileCreation::Outcome AfterFileCreation::processDrive(char letter, char& ne
     m_ctx.events.processEvents();
 
     panel.progress(5, "Loading in current subdirectory names.");
-    State& state = m_ctx.state;
-    state.DirList.assign(oldDirectories.size() + 301, std::string());
-    state.DirCount = 0;
     // The walk keeps each directory's file names, so that the old directories are not read a second time.
     ScanCounts counts;
     DirectoryFiles currentFiles;
-    const Status scanned = ReadDirectoryTree(m_ctx, std::string(1, letter) + ":\\", &counts, &currentFiles);
+    const Result<DirList> scanned = ReadDirectoryTree(m_ctx, std::string(1, letter) + ":\\", &counts, &currentFiles);
     if (!scanned) {
-        state.DirList = {};
-        state.DirCount = 0;
         if (StoppedByUser(scanned.error())) {
             return Outcome::Cancelled;
         }
@@ -248,20 +241,17 @@ AfterFileCreation::Outcome AfterFileCreation::processDrive(char letter, char& ne
         return Outcome::Failed;
     }
     m_skippedNames += counts.skipped;
-    std::vector<std::string> current = std::move(state.DirList);
-    current.resize(static_cast<std::size_t>(state.DirCount) + 1);
-    state.DirList = {};
-    state.DirCount = 0;
+    const DirList& current = *scanned;
 
     panel.progress(6, "Identifying and saving new subdirectory names.");
     std::vector<std::string> fresh;
     if (!currentFiles.anyVanished()) {
-        fresh = FindNewDirectories(oldDirectories, current, static_cast<long>(current.size()) - 1);
+        fresh = FindNewDirectories(oldDirectories, current.slots(), current.DirCount());
     } else {
         // A directory that was gone when the walk came to read it is not on the drive now: it is never recorded
         // as new, or deleting the program would later remove whatever then stands under its name.
         std::vector<std::string> present(1);
-        for (std::size_t entry = 1; entry < current.size(); ++entry) {
+        for (std::size_t entry = 1; entry < current.slots().size(); ++entry) {
             if (!currentFiles.vanished(static_cast<long>(entry))) {
                 present.push_back(current[entry]);
             }
@@ -307,12 +297,12 @@ bool AfterFileCreation::waitUntilReadable(char letter)
 }
 
 void AfterFileCreation::findNewFiles(char letter, const LineStore& oldDirectories, const LineStore& oldFiles,
-                                     const std::vector<std::string>& current, const DirectoryFiles& currentFiles)
+                                     const DirList& current, const DirectoryFiles& currentFiles)
 {
     // Where each directory of the drive as it is now stands in the walk, to find the names read there.
     const auto entryText = [&current](std::uint32_t entry) { return std::string_view(current[entry]); };
-    StringIndex walked(current.size(), entryText);
-    for (std::size_t entry = 1; entry < current.size(); ++entry) {
+    StringIndex walked(current.slots().size(), entryText);
+    for (std::size_t entry = 1; entry < current.slots().size(); ++entry) {
         walked.put(static_cast<std::uint32_t>(entry));
     }
 

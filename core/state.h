@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace morvane {
 
@@ -11,10 +10,6 @@ struct State {
     std::string WinDir;       // the Windows directory, ends in '\' (C:\WINDOWS\)
     std::string BootDrive = "C:";
     std::string ProgramName;  // the program of the record being worked on
-    std::string MsgText;      // scratch text; the drive letter during BEFORE and AFTER creation
-
-    std::vector<std::string> DirList;  // one drive's directories, entries 1..DirCount (slot 0 unused)
-    long DirCount = 0;
 
     bool DialogDone = false;  // set by the closing buttons of the program's dialog windows
     short DialogChoice = 0;   // which button or entry was chosen there

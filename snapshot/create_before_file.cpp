@@ -44,8 +44,7 @@ std::string characterAt(const std::string& text, std::size_t at)
 std::string askForDrives(const Context& ctx)
 {
     for (;;) {
-        ctx.state.MsgText = std::string(kDrivePrompt);
-        std::string answer = ctx.prompts.inputBox(Notice::DriveLettersInput, ctx.state.MsgText, "Drive Letter", "C");
+        std::string answer = ctx.prompts.inputBox(Notice::DriveLettersInput, kDrivePrompt, "Drive Letter", "C");
         if (answer.empty()) {
             return {};
         }
@@ -83,23 +82,6 @@ public:
 
 private:
     Panel& m_panel;
-};
-
-// Empties the directory list however the command ends: memory holds one drive's list at a time.
-class DirListRelease {
-public:
-    explicit DirListRelease(State& state) : m_state(state) {}
-    ~DirListRelease() { release(); }
-    void release()
-    {
-        std::vector<std::string>().swap(m_state.DirList);
-        m_state.DirCount = 0;
-    }
-    DirListRelease(const DirListRelease&) = delete;
-    DirListRelease& operator=(const DirListRelease&) = delete;
-
-private:
-    State& m_state;
 };
 
 class BeforeFileRun {
@@ -179,22 +161,18 @@ bool BeforeFileRun::recordDrive(char letter)
 {
     State& state = m_ctx.state;
     Panel& panel = m_ctx.panel;
-    state.MsgText = std::string(1, letter);
+    const std::string drive(1, letter);
     while (!DriveReadable(m_ctx.fs, letter)) {
         const Answer answer = m_ctx.prompts.messageBox(
             Notice::DriveNotReadyToRead,
-            "Drive " + state.MsgText +
-                " is not ready to read. Fix and click on Ok, or select Cancel to abort operation.",
+            "Drive " + drive + " is not ready to read. Fix and click on Ok, or select Cancel to abort operation.",
             Buttons::OkCancel, Icon::Exclamation, kErrorTitle);
         if (answer == Answer::Cancel) {
             abandon();
             return false;
         }
     }
-    m_out->writeLine(state.MsgText);
-
-    DirListRelease release(state);
-    state.DirList.assign(101, std::string());
+    m_out->writeLine(drive);
 
     panel.setOkVisible(false);
     panel.show();
@@ -204,9 +182,10 @@ bool BeforeFileRun::recordDrive(char letter)
     panel.setLine(4, "Reading subdirectory names.");
     panel.repaint();
 
-    state.DirCount = 0;
+    // The list and the file names are this drive's alone and go when it is recorded: memory holds one drive's
+    // at a time.
     DirectoryFiles files;
-    const Status scanned = ReadDirectoryTree(m_ctx, std::string(1, letter) + ":\\", &m_counts, &files);
+    Result<DirList> scanned = ReadDirectoryTree(m_ctx, drive + ":\\", &m_counts, &files);
     if (!scanned) {
         abandon();
         if (StoppedByUser(scanned.error())) {
@@ -221,26 +200,16 @@ bool BeforeFileRun::recordDrive(char letter)
         return false;
     }
 
+    DirList& directories = *scanned;
+
     panel.progress(5, "Sorting subdirectory names");
-    const auto count = static_cast<std::size_t>(state.DirCount);
-    std::vector<std::uint32_t> lengths(count);
-    for (std::size_t k = 0; k < count; ++k) {
-        lengths[k] = static_cast<std::uint32_t>(state.DirList[k + 1].size());
-    }
-    // The order SortDirListByLength gives, kept as a permutation so that each directory still finds the file
-    // names the scan stored for it.
-    const std::vector<std::size_t> order = ExchangeSortPermutation(lengths);
-    {
-        std::vector<std::string> sorted(count + 1);
-        for (std::size_t k = 0; k < count; ++k) {
-            sorted[k + 1] = std::move(state.DirList[order[k] + 1]);
-        }
-        state.DirList.swap(sorted);
-    }
+    // Where each sorted entry came from, so that each directory still finds the file names the scan stored for it.
+    const std::vector<std::size_t> order = SortDirListByLength(directories);
+    const auto count = static_cast<std::size_t>(directories.DirCount());
 
     panel.progress(6, "Saving subdirectory names to BEFORE file.");
     for (std::size_t k = 1; k <= count; ++k) {
-        m_out->writeLine(state.DirList[k]);
+        m_out->writeLine(directories[k]);
     }
 
     panel.progress(7, "Saving file names to disk.");
@@ -253,7 +222,7 @@ bool BeforeFileRun::recordDrive(char letter)
         if (k + kNamesAhead <= count) {
             files.prefetchNames(static_cast<long>(order[k + kNamesAhead - 1] + 1));
         }
-        const std::string& directory = state.DirList[k];
+        const std::string& directory = directories[k];
         for (std::string_view name : files.of(static_cast<long>(order[k - 1] + 1))) {
             if (!IsRecordFileName(name)) {
                 m_out->writeLine(directory, name);
