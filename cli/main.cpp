@@ -19,6 +19,7 @@
 #include "platform/file_system.h"
 #include "platform/folder_options.h"
 #include "records/after_file_reader.h"
+#include "records/first_line.h"
 #include "records/record_format.h"
 #include "removal/delete_program.h"
 #include "report/show_report.h"
@@ -322,7 +323,7 @@ int runList(Session& s)
         }
     }
     if (s.fs().exists(beforePath(s))) {
-        out += "pending\t" + ReadFirstLine(s.fs(), beforePath(s)).value_or(std::string()) + "\n";
+        out += "pending\t" + ProgramNameOr(s.fs(), beforePath(s), "") + "\n";
     }
     std::fputs(out.c_str(), stdout);
     return finish(s, true);

@@ -77,19 +77,6 @@ void InitDataFolder(State& state, const FileSystem& fs, const std::string& dataF
     }
 }
 
-std::optional<std::string> ReadFirstLine(const FileSystem& fs, const std::string& path)
-{
-    auto reader = fs.openForReading(path);
-    if (!reader) {
-        return std::nullopt;
-    }
-    std::string line;
-    if (!(*reader)->readLine(line)) {
-        return std::nullopt;
-    }
-    return line;
-}
-
 long ReadLeadingNumber(std::string_view text)
 {
     std::size_t i = 0;

@@ -7,9 +7,10 @@
 #include <vector>
 
 #include "core/helpers.h"
+#include "platform/letter_case.h"
+#include "records/first_line.h"
 #include "records/record_format.h"
 #include "snapshot/directory_tree.h"
-#include "platform/letter_case.h"
 
 namespace morvane {
 namespace {
@@ -297,7 +298,7 @@ void CreateBeforeFile(const Context& ctx)
 
     if (ctx.fs.exists(beforePath)) {
         // Named as Delete BEFORE file names it when its first line cannot be read.
-        const std::string name = ReadFirstLine(ctx.fs, beforePath).value_or("*CORRUPTED BEFORE FILE*");
+        const std::string name = ProgramNameOr(ctx.fs, beforePath, "*CORRUPTED BEFORE FILE*");
         ctx.prompts.beep();
         showError(ctx, Notice::BeforeFileExists,
                   "A BEFORE file for " + name +
