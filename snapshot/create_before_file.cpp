@@ -1,6 +1,5 @@
 #include "snapshot/create_before_file.h"
 
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -8,6 +7,7 @@
 
 #include "core/helpers.h"
 #include "platform/letter_case.h"
+#include "records/before_file_writer.h"
 #include "records/first_line.h"
 #include "records/record_format.h"
 #include "snapshot/directory_tree.h"
@@ -88,7 +88,7 @@ private:
 class BeforeFileRun {
 public:
     BeforeFileRun(const Context& ctx, std::unique_ptr<LineWriter> out, std::string path)
-        : m_ctx(ctx), m_out(std::move(out)), m_path(std::move(path))
+        : m_ctx(ctx), m_out(std::move(out)), m_record(*m_out), m_path(std::move(path))
     {}
 
     // Records the drives and the system files, then closes the file. False when the command was abandoned:
@@ -120,6 +120,7 @@ private:
 
     const Context& m_ctx;
     std::unique_ptr<LineWriter> m_out;
+    BeforeFileWriter m_record;  // writes to m_out; unused once abandon() has closed it
     std::string m_path;
     ScanCounts m_counts;
 };
@@ -127,7 +128,7 @@ private:
 bool BeforeFileRun::run(const std::string& letters)
 {
     State& state = m_ctx.state;
-    m_out->writeLine(state.ProgramName);
+    m_record.programName(state.ProgramName);
     for (char letter : letters) {
         if (!recordDrive(letter)) {
             return false;
@@ -173,7 +174,7 @@ bool BeforeFileRun::recordDrive(char letter)
             return false;
         }
     }
-    m_out->writeLine(drive);
+    m_record.driveLetter(letter);
 
     panel.setOkVisible(false);
     panel.show();
@@ -210,7 +211,7 @@ bool BeforeFileRun::recordDrive(char letter)
 
     panel.progress(6, "Saving subdirectory names to BEFORE file.");
     for (std::size_t k = 1; k <= count; ++k) {
-        m_out->writeLine(directories[k]);
+        m_record.directory(directories[k]);
     }
 
     panel.progress(7, "Saving file names to disk.");
@@ -226,7 +227,7 @@ bool BeforeFileRun::recordDrive(char letter)
         const std::string& directory = directories[k];
         for (std::string_view name : files.of(static_cast<long>(order[k - 1] + 1))) {
             if (!IsRecordFileName(name)) {
-                m_out->writeLine(directory, name);
+                m_record.file(directory, name);
             }
         }
     }
@@ -235,7 +236,7 @@ bool BeforeFileRun::recordDrive(char letter)
 
 bool BeforeFileRun::copySystemFile(const ConfigFile& file, const std::string& path)
 {
-    m_out->writeLine(SectionHeader(file.section));
+    m_record.configHeader(file.section);
     // Absent is a listing that finds nothing or a folder that is not there; a folder that cannot be read is a
     // failure, never an empty section (that would later restore the file as empty).
     const Result<Listing> found = m_ctx.fs.list(path, kNormal);
@@ -259,7 +260,7 @@ bool BeforeFileRun::copySystemFile(const ConfigFile& file, const std::string& pa
         if (in) {
             std::string line;
             while ((*in)->readLine(line)) {
-                m_out->writeLine(line);
+                m_record.configLine(line);
             }
             read = (*in)->status();
         }
@@ -274,7 +275,7 @@ bool BeforeFileRun::copySystemFile(const ConfigFile& file, const std::string& pa
             return false;
         }
     }
-    m_out->writeLine(EndMarker(file.section));
+    m_record.configEnd(file.section);
     return true;
 }
 
