@@ -52,11 +52,11 @@ Status ReadNowList(const Context& ctx, std::string_view path, std::vector<std::s
 
 }  // namespace
 
-Result<bool> CompareSystemFileSection(const Context& ctx, LineReader& before, LineWriter& after, std::string_view path,
-                                      std::string_view name)
+Result<bool> CompareSystemFileSection(const Context& ctx, LineReader& before, AfterFileWriter& after,
+                                      std::string_view path, std::string_view name)
 {
     const std::string endMarker = EndMarker(name);
-    after.writeLine(SectionHeader(name));
+    after.configHeader(name);
 
     std::vector<std::string> beforeList;
     beforeList.reserve(1000);
@@ -88,18 +88,11 @@ Result<bool> CompareSystemFileSection(const Context& ctx, LineReader& before, Li
         SectionChanged = !LinesMatch(beforeList[i], nowList[i]);
     }
 
-    if (!SectionChanged) {
-        after.writeLine(kNoChange);
+    if (SectionChanged) {
+        after.changedSection(name, beforeList, nowList);
     } else {
-        for (const std::string& l : beforeList) {
-            after.writeLine(l);
-        }
-        after.writeLine(NewMarker(name));
-        for (const std::string& l : nowList) {
-            after.writeLine(l);
-        }
+        after.unchangedSection(name);
     }
-    after.writeLine(endMarker);
     return SectionChanged;
 }
 

@@ -5,10 +5,12 @@
 #include "core/context.h"
 #include "platform/result.h"
 #include "platform/text_file.h"
+#include "records/after_file_writer.h"
 
 namespace morvane {
 
-// Compares one configuration file with its copy in BEFORE.DAT and appends its section to the AFTER file:
+// Compares one configuration file with its copy in BEFORE.DAT and appends its section to the AFTER file
+// (AfterFileWriter's configHeader, then unchangedSection or changedSection):
 //
 //   "*" & name & "*"
 //   "~NO CHANGE~"                                       when unchanged, otherwise
@@ -22,8 +24,8 @@ namespace morvane {
 //
 // Returns SectionChanged: true for a changed body, false for "~NO CHANGE~". Fails when the copy has no end marker
 // (a damaged BEFORE file: an error of the kind Damaged) or when BEFORE.DAT, the file or its folder cannot be
-// read; errors writing the AFTER file are kept by `after` and returned by its finish().
-Result<bool> CompareSystemFileSection(const Context& ctx, LineReader& before, LineWriter& after, std::string_view path,
-                                      std::string_view name);
+// read; errors writing the AFTER file are kept by the LineWriter behind `after` and returned by its finish().
+Result<bool> CompareSystemFileSection(const Context& ctx, LineReader& before, AfterFileWriter& after,
+                                      std::string_view path, std::string_view name);
 
 }  // namespace morvane

@@ -7,15 +7,16 @@
 #include <string_view>
 #include <vector>
 
-#include "records/before_file_reader.h"
 #include "changes/compare_system_file_section.h"
-#include "records/line_store.h"
 #include "changes/new_directories.h"
 #include "changes/old_file_index.h"
 #include "changes/string_index.h"
 #include "core/helpers.h"
-#include "snapshot/directory_tree.h"
+#include "records/after_file_writer.h"
+#include "records/before_file_reader.h"
+#include "records/line_store.h"
 #include "records/record_format.h"
+#include "snapshot/directory_tree.h"
 
 namespace morvane {
 
@@ -79,7 +80,7 @@ private:
     bool waitUntilReadable(char letter);
     void findNewFiles(char letter, const LineStore& oldDirectories, const LineStore& oldFiles, const DirList& current,
                       const DirectoryFiles& currentFiles);
-    void considerFile(std::string_view directory, std::string_view name, const OldFileIndex& index, std::string& line);
+    void considerFile(std::string_view directory, std::string_view name, const OldFileIndex& index);
     Outcome compareSystemFiles();
 
     // A message and its notice.
@@ -96,6 +97,8 @@ private:
     std::string removePartialAfterFile();
     void showReport();
     void close();
+    // The AFTER file's lines, written to m_after while it is open.
+    AfterFileWriter record() { return AfterFileWriter(*m_after); }
 
     const Context& m_ctx;
     std::string m_beforePath;
@@ -151,7 +154,7 @@ void AfterFileCreation::run()
         return;
     }
     m_after = std::move(*created);
-    m_after->writeLine(state.ProgramName);
+    record().programName(state.ProgramName);
 
     while (drive != 0) {
         char nextDrive = 0;
@@ -216,7 +219,7 @@ AfterFileCreation::Outcome AfterFileCreation::processDrive(char letter, char& ne
     Panel& panel = m_ctx.panel;
     BeforeFileReader before(*m_before);
 
-    m_after->writeLine(std::string(1, letter));
+    record().driveLetter(letter);
     if (!waitUntilReadable(letter)) {
         return Outcome::Cancelled;
     }
@@ -261,8 +264,9 @@ AfterFileCreation::Outcome AfterFileCreation::processDrive(char letter, char& ne
     if (!fresh.empty()) {
         ExchangeSortByLength(fresh, 0, fresh.size() - 1);
     }
+    AfterFileWriter out = record();
     for (const std::string& directory : fresh) {
-        m_after->writeLine(directory);
+        out.newDirectory(directory);
     }
     m_directoryCount += static_cast<long>(fresh.size());
     fresh = {};
@@ -309,7 +313,6 @@ void AfterFileCreation::findNewFiles(char letter, const LineStore& oldDirectorie
     Panel& panel = m_ctx.panel;
     ProgressGate gate;
     OldFileIndex index(oldFiles);
-    std::string line;
     for (std::size_t d = 0; d < oldDirectories.size(); ++d) {
         const std::string_view directory = oldDirectories[d];
         panel.setLine(9, directory);
@@ -339,25 +342,22 @@ void AfterFileCreation::findNewFiles(char letter, const LineStore& oldDirectorie
             }
             m_skippedNames += listing->skipped;
             for (const std::string& name : listing->names) {
-                considerFile(directory, name, index, line);
+                considerFile(directory, name, index);
             }
             continue;
         }
         for (const std::string_view name : names) {
-            considerFile(directory, name, index, line);
+            considerFile(directory, name, index);
         }
     }
 }
 
-void AfterFileCreation::considerFile(std::string_view directory, std::string_view name, const OldFileIndex& index,
-                                     std::string& line)
+void AfterFileCreation::considerFile(std::string_view directory, std::string_view name, const OldFileIndex& index)
 {
     if (IsRecordFileName(name) || index.isOld(name)) {
         return;
     }
-    line.assign(directory);
-    line += name;
-    m_after->writeLine(line);
+    record().newFile(directory, name);
     ++m_fileCount;
 }
 
@@ -377,8 +377,9 @@ AfterFileCreation::Outcome AfterFileCreation::compareSystemFiles()
                                     : status.error()));
             return Outcome::Failed;
         }
+        AfterFileWriter out = record();
         const Result<bool> SectionChanged = CompareSystemFileSection(
-            m_ctx, *m_before, *m_after, ConfigFilePath({state.BootDrive, state.WinDir}, kConfigFiles[i]),
+            m_ctx, *m_before, out, ConfigFilePath({state.BootDrive, state.WinDir}, kConfigFiles[i]),
             kConfigFiles[i].section);
         if (!SectionChanged) {
             fail(readFailure(SectionChanged.error()));

@@ -51,7 +51,8 @@ Section Compare(World& world, std::string_view copy, std::string_view path, std:
     EXPECT_TRUE(before.ok());
     EXPECT_TRUE(after.ok());
     Section section;
-    const Result<bool> SectionChanged = CompareSystemFileSection(world.ctx(), **before, **after, path, name);
+    AfterFileWriter record(**after);
+    const Result<bool> SectionChanged = CompareSystemFileSection(world.ctx(), **before, record, path, name);
     section.status = SectionChanged.status();
     section.changed = SectionChanged && *SectionChanged;
     EXPECT_TRUE((*after)->finish().ok());
@@ -168,8 +169,9 @@ TEST(CompareSystemFileSection, CopyWithoutEndMarkerIsADamagedBeforeFile)
     auto before = world.fs->openForReading(world.data("BEFORE.DAT"));
     auto after = world.fs->createForWriting(world.data("AFTER1.DAT"));
     ASSERT_TRUE(before.ok() && after.ok());
+    AfterFileWriter record(**after);
     const Result<bool> status =
-        CompareSystemFileSection(world.ctx(), **before, **after, "C:\\WINDOWS\\SYSTEM.INI", "SYSTEM");
+        CompareSystemFileSection(world.ctx(), **before, record, "C:\\WINDOWS\\SYSTEM.INI", "SYSTEM");
     ASSERT_FALSE(status.ok());
     EXPECT_EQ(status.error().kind, ErrorKind::Damaged);
     EXPECT_EQ(status.error().reason, "the copy of SYSTEM.INI ends without the line \"*END SYSTEM*\"");

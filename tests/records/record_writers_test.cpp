@@ -1,9 +1,11 @@
-#include "records/before_file_writer.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "records/after_file_writer.h"
+#include "records/before_file_writer.h"
 
 #include "tests/support/doubles.h"
 
@@ -65,6 +67,52 @@ TEST(BeforeFileWriter, WritesEachKindOfLineAsTheFormatSays)
              w.configEnd("CONFIG");
          },
          crlf({"*CONFIG*", "*END CONFIG*"})},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Written(c.write), c.bytes) << c.what;
+    }
+}
+
+TEST(AfterFileWriter, WritesEachKindOfLineAndBlockAsTheFormatSays)
+{
+    using Lines = std::vector<std::string>;
+    const struct {
+        const char* what;
+        std::function<void(AfterFileWriter&)> write;
+        std::string bytes;
+    } cases[] = {
+        {"name and drive letter",
+         [](AfterFileWriter& w) {
+             w.programName("Word Wizard 2.0");
+             w.driveLetter('E');
+         },
+         crlf({"Word Wizard 2.0", "E"})},
+        {"new directories, then new files joined to their directory",
+         [](AfterFileWriter& w) {
+             w.newDirectory("\\WW\\BIN\\");
+             w.newDirectory("\\WW\\");
+             w.newFile("\\WINDOWS\\", "WW.INI");
+             w.newFile("\\", "SETUP.LOG");
+         },
+         crlf({"\\WW\\BIN\\", "\\WW\\", "\\WINDOWS\\WW.INI", "\\SETUP.LOG"})},
+        {"an unchanged section",
+         [](AfterFileWriter& w) {
+             w.configHeader("WIN");
+             w.unchangedSection("WIN");
+         },
+         crlf({"*WIN*", "~NO CHANGE~", "*END WIN*"})},
+        {"a changed section, lines as given",
+         [](AfterFileWriter& w) {
+             w.configHeader("CONFIG");
+             w.changedSection("CONFIG", Lines{"FILES=30", ""}, Lines{"FILES=30", "", "DEVICE=WW.SYS"});
+         },
+         crlf({"*CONFIG*", "FILES=30", "", "*NEW CONFIG*", "FILES=30", "", "DEVICE=WW.SYS", "*END CONFIG*"})},
+        {"a file the installation created",
+         [](AfterFileWriter& w) {
+             w.configHeader("AUTOEXEC");
+             w.changedSection("AUTOEXEC", Lines{}, Lines{"@ECHO OFF"});
+         },
+         crlf({"*AUTOEXEC*", "*NEW AUTOEXEC*", "@ECHO OFF", "*END AUTOEXEC*"})},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Written(c.write), c.bytes) << c.what;
