@@ -52,12 +52,11 @@ Status ReadNowList(const Context& ctx, std::string_view path, std::vector<std::s
 
 }  // namespace
 
-Status CompareSystemFileSection(const Context& ctx, LineReader& before, LineWriter& after, std::string_view path,
-                                std::string_view name)
+Result<bool> CompareSystemFileSection(const Context& ctx, LineReader& before, AfterFileWriter& after,
+                                      std::string_view path, std::string_view name)
 {
     const std::string endMarker = EndMarker(name);
-    after.writeLine(SectionHeader(name));
-    ctx.state.SectionChanged = kFalse;
+    after.configHeader(name);
 
     std::vector<std::string> beforeList;
     beforeList.reserve(1000);
@@ -72,7 +71,7 @@ Status CompareSystemFileSection(const Context& ctx, LineReader& before, LineWrit
     }
     if (!ended) {
         if (Status status = before.status(); !status) {
-            return status;
+            return status.error();
         }
         return DamagedBefore("the copy of " + std::string(FileNameOf(path)) + " ends without the line \"" + endMarker +
                              "\"");
@@ -81,28 +80,20 @@ Status CompareSystemFileSection(const Context& ctx, LineReader& before, LineWrit
     std::vector<std::string> nowList;
     nowList.reserve(1000);
     if (Status status = ReadNowList(ctx, path, nowList); !status) {
-        return status;
+        return status.error();
     }
 
-    bool unchanged = beforeList.size() == nowList.size();
-    for (std::size_t i = 0; unchanged && i < beforeList.size(); ++i) {
-        unchanged = LinesMatch(beforeList[i], nowList[i]);
+    bool SectionChanged = beforeList.size() != nowList.size();
+    for (std::size_t i = 0; !SectionChanged && i < beforeList.size(); ++i) {
+        SectionChanged = !LinesMatch(beforeList[i], nowList[i]);
     }
 
-    if (unchanged) {
-        after.writeLine(kNoChange);
+    if (SectionChanged) {
+        after.changedSection(name, beforeList, nowList);
     } else {
-        for (const std::string& l : beforeList) {
-            after.writeLine(l);
-        }
-        after.writeLine(NewMarker(name));
-        for (const std::string& l : nowList) {
-            after.writeLine(l);
-        }
-        ctx.state.SectionChanged = kTrue;
+        after.unchangedSection(name);
     }
-    after.writeLine(endMarker);
-    return {};
+    return SectionChanged;
 }
 
 }  // namespace morvane

@@ -7,15 +7,16 @@
 #include <string_view>
 #include <vector>
 
-#include "records/before_file_reader.h"
 #include "changes/compare_system_file_section.h"
-#include "records/line_store.h"
 #include "changes/new_directories.h"
 #include "changes/old_file_index.h"
 #include "changes/string_index.h"
 #include "core/helpers.h"
-#include "snapshot/directory_tree.h"
+#include "records/after_file_writer.h"
+#include "records/before_file_reader.h"
+#include "records/line_store.h"
 #include "records/record_format.h"
+#include "snapshot/directory_tree.h"
 
 namespace morvane {
 
@@ -77,9 +78,9 @@ private:
 
     Outcome processDrive(char letter, char& nextDrive);
     bool waitUntilReadable(char letter);
-    void findNewFiles(char letter, const LineStore& oldDirectories, const LineStore& oldFiles,
-                      const std::vector<std::string>& current, const DirectoryFiles& currentFiles);
-    void considerFile(std::string_view directory, std::string_view name, const OldFileIndex& index, std::string& line);
+    void findNewFiles(char letter, const LineStore& oldDirectories, const LineStore& oldFiles, const DirList& current,
+                      const DirectoryFiles& currentFiles);
+    void considerFile(std::string_view directory, std::string_view name, const OldFileIndex& index);
     Outcome compareSystemFiles();
 
     // A message and its notice.
@@ -96,6 +97,8 @@ private:
     std::string removePartialAfterFile();
     void showReport();
     void close();
+    // The AFTER file's lines, written to m_after while it is open.
+    AfterFileWriter record() { return AfterFileWriter(*m_after); }
 
     const Context& m_ctx;
     std::string m_beforePath;
@@ -130,7 +133,6 @@ void AfterFileCreation::run()
         m_ctx.prompts.messageBox(why.notice, why.text + kNothingCreated, Buttons::Ok, Icon::Exclamation, "Error");
         return;
     }
-    state.MsgText = std::string(1, drive);
 
     panel.setOkVisible(false);
     panel.show();
@@ -152,10 +154,9 @@ void AfterFileCreation::run()
         return;
     }
     m_after = std::move(*created);
-    m_after->writeLine(state.ProgramName);
+    record().programName(state.ProgramName);
 
     while (drive != 0) {
-        state.MsgText = std::string(1, drive);
         char nextDrive = 0;
         const Outcome outcome = processDrive(drive, nextDrive);
         if (outcome == Outcome::Cancelled) {
@@ -218,7 +219,7 @@ AfterFileCreation::Outcome AfterFileCreation::processDrive(char letter, char& ne
     Panel& panel = m_ctx.panel;
     BeforeFileReader before(*m_before);
 
-    m_after->writeLine(std::string(1, letter));
+    record().driveLetter(letter);
     if (!waitUntilReadable(letter)) {
         return Outcome::Cancelled;
     }
@@ -231,16 +232,11 @@ AfterFileCreation::Outcome AfterFileCreation::processDrive(char letter, char& ne
     m_ctx.events.processEvents();
 
     panel.progress(5, "Loading in current subdirectory names.");
-    State& state = m_ctx.state;
-    state.DirList.assign(oldDirectories.size() + 301, std::string());
-    state.DirCount = 0;
     // The walk keeps each directory's file names, so that the old directories are not read a second time.
     ScanCounts counts;
     DirectoryFiles currentFiles;
-    const Status scanned = ReadDirectoryTree(m_ctx, std::string(1, letter) + ":\\", &counts, &currentFiles);
+    const Result<DirList> scanned = ReadDirectoryTree(m_ctx, std::string(1, letter) + ":\\", &counts, &currentFiles);
     if (!scanned) {
-        state.DirList = {};
-        state.DirCount = 0;
         if (StoppedByUser(scanned.error())) {
             return Outcome::Cancelled;
         }
@@ -248,20 +244,17 @@ AfterFileCreation::Outcome AfterFileCreation::processDrive(char letter, char& ne
         return Outcome::Failed;
     }
     m_skippedNames += counts.skipped;
-    std::vector<std::string> current = std::move(state.DirList);
-    current.resize(static_cast<std::size_t>(state.DirCount) + 1);
-    state.DirList = {};
-    state.DirCount = 0;
+    const DirList& current = *scanned;
 
     panel.progress(6, "Identifying and saving new subdirectory names.");
     std::vector<std::string> fresh;
     if (!currentFiles.anyVanished()) {
-        fresh = FindNewDirectories(oldDirectories, current, static_cast<long>(current.size()) - 1);
+        fresh = FindNewDirectories(oldDirectories, current.slots(), current.DirCount());
     } else {
         // A directory that was gone when the walk came to read it is not on the drive now: it is never recorded
         // as new, or deleting the program would later remove whatever then stands under its name.
         std::vector<std::string> present(1);
-        for (std::size_t entry = 1; entry < current.size(); ++entry) {
+        for (std::size_t entry = 1; entry < current.slots().size(); ++entry) {
             if (!currentFiles.vanished(static_cast<long>(entry))) {
                 present.push_back(current[entry]);
             }
@@ -271,8 +264,9 @@ AfterFileCreation::Outcome AfterFileCreation::processDrive(char letter, char& ne
     if (!fresh.empty()) {
         ExchangeSortByLength(fresh, 0, fresh.size() - 1);
     }
+    AfterFileWriter out = record();
     for (const std::string& directory : fresh) {
-        m_after->writeLine(directory);
+        out.newDirectory(directory);
     }
     m_directoryCount += static_cast<long>(fresh.size());
     fresh = {};
@@ -307,19 +301,18 @@ bool AfterFileCreation::waitUntilReadable(char letter)
 }
 
 void AfterFileCreation::findNewFiles(char letter, const LineStore& oldDirectories, const LineStore& oldFiles,
-                                     const std::vector<std::string>& current, const DirectoryFiles& currentFiles)
+                                     const DirList& current, const DirectoryFiles& currentFiles)
 {
     // Where each directory of the drive as it is now stands in the walk, to find the names read there.
     const auto entryText = [&current](std::uint32_t entry) { return std::string_view(current[entry]); };
-    StringIndex walked(current.size(), entryText);
-    for (std::size_t entry = 1; entry < current.size(); ++entry) {
+    StringIndex walked(current.slots().size(), entryText);
+    for (std::size_t entry = 1; entry < current.slots().size(); ++entry) {
         walked.put(static_cast<std::uint32_t>(entry));
     }
 
     Panel& panel = m_ctx.panel;
     ProgressGate gate;
     OldFileIndex index(oldFiles);
-    std::string line;
     for (std::size_t d = 0; d < oldDirectories.size(); ++d) {
         const std::string_view directory = oldDirectories[d];
         panel.setLine(9, directory);
@@ -349,25 +342,22 @@ void AfterFileCreation::findNewFiles(char letter, const LineStore& oldDirectorie
             }
             m_skippedNames += listing->skipped;
             for (const std::string& name : listing->names) {
-                considerFile(directory, name, index, line);
+                considerFile(directory, name, index);
             }
             continue;
         }
         for (const std::string_view name : names) {
-            considerFile(directory, name, index, line);
+            considerFile(directory, name, index);
         }
     }
 }
 
-void AfterFileCreation::considerFile(std::string_view directory, std::string_view name, const OldFileIndex& index,
-                                     std::string& line)
+void AfterFileCreation::considerFile(std::string_view directory, std::string_view name, const OldFileIndex& index)
 {
     if (IsRecordFileName(name) || index.isOld(name)) {
         return;
     }
-    line.assign(directory);
-    line += name;
-    m_after->writeLine(line);
+    record().newFile(directory, name);
     ++m_fileCount;
 }
 
@@ -387,14 +377,15 @@ AfterFileCreation::Outcome AfterFileCreation::compareSystemFiles()
                                     : status.error()));
             return Outcome::Failed;
         }
-        const Status compared = CompareSystemFileSection(m_ctx, *m_before, *m_after,
-                                                         ConfigFilePath(state, kConfigFiles[i]),
-                                                         kConfigFiles[i].section);
-        if (!compared) {
-            fail(readFailure(compared.error()));
+        AfterFileWriter out = record();
+        const Result<bool> SectionChanged = CompareSystemFileSection(
+            m_ctx, *m_before, out, ConfigFilePath({state.BootDrive, state.WinDir}, kConfigFiles[i]),
+            kConfigFiles[i].section);
+        if (!SectionChanged) {
+            fail(readFailure(SectionChanged.error()));
             return Outcome::Failed;
         }
-        m_changed[i] = state.SectionChanged != kFalse;
+        m_changed[i] = *SectionChanged;
     }
     return Outcome::Done;
 }

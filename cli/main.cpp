@@ -22,6 +22,7 @@
 #include "platform/folder_options.h"
 #include "records/after_file_reader.h"
 #include "records/before_file_reader.h"
+#include "records/first_line.h"
 #include "records/line_store.h"
 #include "records/record_format.h"
 #include "removal/delete_program.h"
@@ -256,7 +257,7 @@ int runList(Session& s)
         }
     }
     if (s.fs().exists(beforePath(s))) {
-        out += "pending\t" + ReadFirstLine(s.fs(), beforePath(s)).value_or(std::string()) + "\n";
+        out += "pending\t" + ProgramNameOr(s.fs(), beforePath(s), "") + "\n";
     }
     std::fputs(out.c_str(), stdout);
     return finish(s, true);
@@ -379,7 +380,7 @@ int runForgetSafety(Session& s)
     DeleteSafetyFiles(s.ctx());
     bool anyLeft = false;
     for (const ConfigFile& file : kConfigFiles) {
-        const SystemFile names = SystemFileOf(s.state(), file);
+        const SystemFile names = SystemFileOf({s.state().BootDrive, s.state().WinDir}, file);
         anyLeft = anyLeft || s.fs().exists(names.safetyCopy) || s.fs().exists(names.missingFile);
     }
     return finish(s, !anyLeft);

@@ -77,19 +77,6 @@ void InitDataFolder(State& state, const FileSystem& fs, const std::string& dataF
     }
 }
 
-std::optional<std::string> ReadFirstLine(const FileSystem& fs, const std::string& path)
-{
-    auto reader = fs.openForReading(path);
-    if (!reader) {
-        return std::nullopt;
-    }
-    std::string line;
-    if (!(*reader)->readLine(line)) {
-        return std::nullopt;
-    }
-    return line;
-}
-
 long ReadLeadingNumber(std::string_view text)
 {
     std::size_t i = 0;
@@ -145,7 +132,7 @@ void UpdateSafetyPair(const Context& ctx)
 {
     bool any = false;
     for (const ConfigFile& file : kConfigFiles) {
-        any = any || ctx.fs.exists(SafetyCopyPath(ctx.state, file));
+        any = any || ctx.fs.exists(SafetyCopyPath({ctx.state.BootDrive, ctx.state.WinDir}, file));
     }
     ctx.main.setPairEnabled(Pair::DeleteSafety, any);
 }

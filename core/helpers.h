@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,10 +30,6 @@ void SwapStrings(std::string& a, std::string& b);
 
 // Sets WinDir and DataFolder: the Windows directory of the file system, and the data folder given.
 void InitDataFolder(State& state, const FileSystem& fs, const std::string& dataFolder);
-
-// The first line of a record file, its program name. Nothing when the file cannot be opened or read, or has
-// no first line.
-std::optional<std::string> ReadFirstLine(const FileSystem& fs, const std::string& path);
 
 // Reads a decimal number from the start of a text, as Val does: optional blanks and sign, digits, stopping at
 // the first character that cannot continue the number; no digits give 0. "12.DAT" gives 12.

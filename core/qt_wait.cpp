@@ -15,22 +15,22 @@ std::vector<QEventLoop*> g_waits;
 
 void WaitForDialogClose(State& state)
 {
-    state.DialogDone = kFalse;
+    state.DialogDone = false;
     QEventLoop loop;
     g_waits.push_back(&loop);
-    while (state.DialogDone == kFalse) {
+    while (!state.DialogDone) {
         // -1: the application is quitting and no event loop runs any more; waiting on would spin.
         if (loop.exec(QEventLoop::AllEvents) == -1) {
             break;
         }
     }
     g_waits.pop_back();
-    state.DialogDone = kFalse;
+    state.DialogDone = false;
 }
 
 void SetDialogDone(State& state)
 {
-    state.DialogDone = kTrue;
+    state.DialogDone = true;
     if (!g_waits.empty()) {
         g_waits.back()->quit();
     }

@@ -8,10 +8,10 @@ class QWidget;
 namespace morvane {
 
 // Waits, running window events in a nested event loop (no busy loop), until a dialog button calls
-// SetDialogDone. DialogDone is False again when it returns.
+// SetDialogDone. DialogDone is false again when it returns.
 void WaitForDialogClose(State& state);
 
-// What the closing buttons of the program's dialogs do: DialogDone = True, and the innermost wait ends.
+// What the closing buttons of the program's dialogs do: DialogDone becomes true, and the innermost wait ends.
 void SetDialogDone(State& state);
 
 // True while WaitForDialogClose is waiting.

@@ -1,13 +1,8 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace morvane {
-
-// Flags shared with the windows are 16-bit integers: True is -1, False is 0.
-inline constexpr short kTrue = -1;
-inline constexpr short kFalse = 0;
 
 // The program-wide values. One instance lives for the whole run and is passed to every command and window.
 struct State {
@@ -15,14 +10,9 @@ struct State {
     std::string WinDir;       // the Windows directory, ends in '\' (C:\WINDOWS\)
     std::string BootDrive = "C:";
     std::string ProgramName;  // the program of the record being worked on
-    std::string MsgText;      // scratch text; the drive letter during BEFORE and AFTER creation
 
-    std::vector<std::string> DirList;  // one drive's directories, entries 1..DirCount (slot 0 unused)
-    long DirCount = 0;
-
-    short DialogDone = kFalse;  // set True by the closing buttons of the program's dialog windows
-    short DialogChoice = 0;     // which button or entry was chosen there
-    short SectionChanged = kFalse;
+    bool DialogDone = false;  // set by the closing buttons of the program's dialog windows
+    short DialogChoice = 0;   // which button or entry was chosen there
 };
 
 }  // namespace morvane

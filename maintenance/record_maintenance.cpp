@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/helpers.h"
+#include "records/first_line.h"
 #include "records/record_format.h"
 
 namespace morvane {
@@ -64,7 +65,7 @@ void DeleteAfterFile(const Context& ctx, AfterFileList& list)
         return;
     }
 
-    const std::string name = ReadFirstLine(ctx.fs, *path).value_or("*CORRUPTED AFTER FILE*");
+    const std::string name = ProgramNameOr(ctx.fs, *path, "*CORRUPTED AFTER FILE*");
     if (!AskYesNo(ctx.prompts, Notice::ConfirmAfterFileDeletion, "Delete AFTER file for " + name + "? Are you sure")) {
         return;
     }
@@ -90,7 +91,7 @@ void DeleteBeforeFile(const Context& ctx)
     }
 
     // An unreadable or empty BEFORE.DAT is still offered for deletion, under a name that says what it is.
-    const std::string name = ReadFirstLine(ctx.fs, path).value_or("*CORRUPTED BEFORE FILE*");
+    const std::string name = ProgramNameOr(ctx.fs, path, "*CORRUPTED BEFORE FILE*");
     if (!AskYesNo(ctx.prompts, Notice::ConfirmBeforeFileDeletion,
                   "Delete BEFORE file for " + name + "? Are you sure")) {
         return;
@@ -131,8 +132,9 @@ void DeleteSafetyFiles(const Context& ctx)
         }
     } else if (AskYesNo(ctx.prompts, Notice::ConfirmSafetyFilesDeletion,
                         std::string(kSafetyWarning) + "\nProceed with file deletion")) {
+        const SystemFolders folders{s.BootDrive, s.WinDir};
         for (const ConfigFile& config : kConfigFiles) {
-            for (const std::string& file : {SafetyCopyPath(s, config), MissingFilePath(s, config)}) {
+            for (const std::string& file : {SafetyCopyPath(folders, config), MissingFilePath(folders, config)}) {
                 if (ctx.fs.exists(file)) {
                     deleteReported(ctx, file);
                 }

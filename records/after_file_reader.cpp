@@ -1,5 +1,6 @@
 #include "records/after_file_reader.h"
 
+#include "records/first_line.h"
 #include "records/normalize.h"
 
 namespace morvane {
@@ -12,6 +13,11 @@ Result<std::unique_ptr<AfterFileReader>> AfterFileReader::open(const FileSystem&
         return Error{path, error.code, "Unable to read the AFTER file " + path + ": " + error.reason + ".", error.kind};
     }
     return std::unique_ptr<AfterFileReader>(new AfterFileReader(path, std::move(*reader)));
+}
+
+Error AfterFileReader::readError(const Error& error) const
+{
+    return Error{m_path, error.code, "Unable to read the AFTER file " + m_path + ": " + error.reason + ".", error.kind};
 }
 
 Error AfterFileReader::failure(std::string message) const
@@ -51,11 +57,8 @@ std::optional<std::string> AfterFileReader::next()
         ++m_lineNumber;
         return line;
     }
-    const Status status = m_reader->status();
-    if (!status) {
-        m_readError =
-            Error{m_path, status.error().code,
-                  "Unable to read the AFTER file " + m_path + ": " + status.error().reason + ".", status.error().kind};
+    if (const Status status = m_reader->status(); !status) {
+        m_readError = readError(status.error());
     }
     return std::nullopt;
 }
@@ -71,7 +74,16 @@ Result<std::string> AfterFileReader::readLine(std::string_view section)
 
 Result<std::string> AfterFileReader::readProgramName()
 {
-    return readLine("drive");
+    auto name = ReadFirstLine(*m_reader);
+    if (!name) {
+        m_readError = readError(name.error());
+        return *m_readError;
+    }
+    if (!name->has_value()) {
+        return endsBefore("drive");
+    }
+    ++m_lineNumber;
+    return std::move(**name);
 }
 
 Result<std::optional<AfterDrive>> AfterFileReader::readDrive()

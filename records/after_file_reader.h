@@ -42,7 +42,7 @@ public:
 
     const std::string& path() const { return m_path; }
 
-    // Line 1.
+    // Line 1 (ReadFirstLine), read before anything else. A file without it ends before its drive section.
     Result<std::string> readProgramName();
 
     // The next drive block, from its letter line to its last file line; nothing once the drive blocks have
@@ -75,6 +75,8 @@ private:
     // The next line; nothing at the end of the file. A read error is kept in m_readError.
     std::optional<std::string> next();
     Error failure(std::string message) const;
+    // A read error of the file, as the message for the user.
+    Error readError(const Error& error) const;
     Error endsBefore(std::string_view section) const;
     // The error for the line just read: "The AFTER file <path> is damaged: line <n> "<line>" is not <what>."
     Error badLine(const std::string& line, std::string_view what) const;

@@ -12,9 +12,15 @@ std::string Tagged(std::string_view prefix, std::string_view name)
     return text;
 }
 
-std::string InFolderOf(const State& state, const ConfigFile& file, std::string_view name)
+std::string InFolderOf(SystemFolders folders, const ConfigFile& file, std::string_view name)
 {
-    std::string path = file.inWindowsDirectory ? state.WinDir : state.BootDrive + "\\";
+    std::string path;
+    if (file.inWindowsDirectory) {
+        path = folders.winDir;
+    } else {
+        path = folders.bootDrive;
+        path += '\\';
+    }
     path += name;
     return path;
 }
@@ -46,25 +52,25 @@ std::string EndMarker(std::string_view name)
     return Tagged("*END ", name);
 }
 
-std::string ConfigFilePath(const State& state, const ConfigFile& file)
+std::string ConfigFilePath(SystemFolders folders, const ConfigFile& file)
 {
-    return InFolderOf(state, file, file.fileName);
+    return InFolderOf(folders, file, file.fileName);
 }
 
-std::string SafetyCopyPath(const State& state, const ConfigFile& file)
+std::string SafetyCopyPath(SystemFolders folders, const ConfigFile& file)
 {
-    return InFolderOf(state, file, file.safetyName);
+    return InFolderOf(folders, file, file.safetyName);
 }
 
-std::string MissingFilePath(const State& state, const ConfigFile& file)
+std::string MissingFilePath(SystemFolders folders, const ConfigFile& file)
 {
-    return InFolderOf(state, file, file.missingName);
+    return InFolderOf(folders, file, file.missingName);
 }
 
-SystemFile SystemFileOf(const State& state, const ConfigFile& file)
+SystemFile SystemFileOf(SystemFolders folders, const ConfigFile& file)
 {
-    return SystemFile{ConfigFilePath(state, file), std::string(file.section), SafetyCopyPath(state, file),
-                      MissingFilePath(state, file)};
+    return SystemFile{ConfigFilePath(folders, file), std::string(file.section), SafetyCopyPath(folders, file),
+                      MissingFilePath(folders, file)};
 }
 
 }  // namespace morvane

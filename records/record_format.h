@@ -4,8 +4,6 @@
 #include <string>
 #include <string_view>
 
-#include "core/state.h"
-
 namespace morvane {
 
 // What the record files are made of. BEFORE.DAT and each AFTER<n>.DAT live in the data folder; both are plain
@@ -75,12 +73,21 @@ struct SystemFile {
     std::string safetyCopy;   // "C:\AUTOEXEC.QRV"
     std::string missingFile;  // "C:\AUTOEXEC.MIS"
 };
-SystemFile SystemFileOf(const State& state, const ConfigFile& file);
 
-// The Windows paths of a configuration file, its safety copy and its missing-line file: BootDrive & "\" or
-// WinDir, then the name ("C:\AUTOEXEC.BAT", "C:\WINDOWS\WIN.QRV").
-std::string ConfigFilePath(const State& state, const ConfigFile& file);
-std::string SafetyCopyPath(const State& state, const ConfigFile& file);
-std::string MissingFilePath(const State& state, const ConfigFile& file);
+// Where the configuration files lie on this machine: the root of the boot drive ("C:") holds AUTOEXEC.BAT and
+// CONFIG.SYS, the Windows directory ("C:\WINDOWS\", ending in "\") WIN.INI and SYSTEM.INI. The functions below
+// read the views during the call only.
+struct SystemFolders {
+    std::string_view bootDrive;
+    std::string_view winDir;
+};
+
+SystemFile SystemFileOf(SystemFolders folders, const ConfigFile& file);
+
+// The Windows paths of a configuration file, its safety copy and its missing-line file: the boot drive & "\" or
+// the Windows directory, then the name ("C:\AUTOEXEC.BAT", "C:\WINDOWS\WIN.QRV").
+std::string ConfigFilePath(SystemFolders folders, const ConfigFile& file);
+std::string SafetyCopyPath(SystemFolders folders, const ConfigFile& file);
+std::string MissingFilePath(SystemFolders folders, const ConfigFile& file);
 
 }  // namespace morvane

@@ -106,7 +106,7 @@ bool ProgramDeletion::run(const AfterRecord& record)
         }
     }
     for (std::size_t k = 0; k < kConfigFiles.size(); ++k) {
-        const SystemFile file = SystemFileOf(m_ctx.state, kConfigFiles[k]);
+        const SystemFile file = SystemFileOf({m_ctx.state.BootDrive, m_ctx.state.WinDir}, kConfigFiles[k]);
         if (RestoreSystemFile(m_ctx, m_form4, record.sections[k], file, m_plan) == Restoration::Failed) {
             m_notRestored.push_back(file.path);
         }

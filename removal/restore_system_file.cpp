@@ -361,13 +361,11 @@ Restoration RestoreSystemFile(const Context& ctx, RestoreOptions& form4, const C
         }
     }
 
-    ctx.state.SectionChanged = kFalse;
-    if (lines.changedSinceInstallation()) {
-        ctx.state.SectionChanged = kTrue;
-    }
+    // Changed since the installation: the user chooses in Form4 how to restore; else a yes or no will do.
+    const bool SectionChanged = lines.changedSinceInstallation();
 
     auto outcome = [](bool written) { return written ? Restoration::Done : Restoration::Failed; };
-    if (ctx.state.SectionChanged == kFalse) {
+    if (!SectionChanged) {
         if (AskYesNo(ctx.prompts, Notice::RestoreUnchanged, UnchangedQuestion(file.path, ctx.state.ProgramName))) {
             return outcome(Replace(ctx, file, lines, plan));
         }

@@ -5,8 +5,9 @@
 #include <set>
 
 #include "core/helpers.h"
-#include "records/record_format.h"
 #include "platform/letter_case.h"
+#include "records/first_line.h"
+#include "records/record_format.h"
 
 namespace morvane {
 
@@ -15,24 +16,6 @@ namespace {
 void ShowError(Prompts& prompts, Notice notice, const std::string& text)
 {
     prompts.messageBox(notice, text, Buttons::Ok, Icon::Exclamation, "Error");
-}
-
-// The first line of an AFTER file, the program name; nothing when the file opens and has no first line; an
-// error when it cannot be opened or read.
-Result<std::optional<std::string>> ReadProgramName(const FileSystem& fs, const std::string& path)
-{
-    auto reader = fs.openForReading(path);
-    if (!reader) {
-        return reader.error();
-    }
-    std::string line;
-    if ((*reader)->readLine(line)) {
-        return std::optional<std::string>(std::move(line));
-    }
-    if (const Status status = (*reader)->status(); !status) {
-        return status.error();
-    }
-    return std::optional<std::string>();
 }
 
 }  // namespace
@@ -85,7 +68,7 @@ void SelectAfterFile(const Context& ctx, AfterFileList& window, AfterSelection& 
             selection.AfterNumbers[i] = ReadLeadingNumber(std::string_view(fileName).substr(5));
 
             const std::string path = ctx.state.DataFolder + fileName;
-            auto programName = ReadProgramName(fs, path);
+            auto programName = ReadFirstLine(fs, path);
             if (!programName) {
                 // No permission, an I/O error: the file may well be a good record, so it is kept.
                 leftOut.insert(fileName);

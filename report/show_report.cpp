@@ -29,12 +29,9 @@ constexpr std::array<Category, 7> kCategories = {{
 }};
 
 // Reads the AFTER file into the window row by row. The entries of every category are left in `entries`.
-Status FillReport(const Context& ctx, AfterFileReader& after, ReportWindow& window,
-                  std::array<std::vector<std::string>, 7>& entries)
+Status FillReport(AfterFileReader& after, ReportWindow& window, std::array<std::vector<std::string>, 7>& entries)
 {
-    // The directory list lives in the shared DirList, sized afresh, slot 0 unused.
-    std::vector<std::string>& directories = ctx.state.DirList;
-    directories.assign(1, std::string());
+    std::vector<std::string>& directories = entries[kReportDirectories];
     std::vector<std::string>& files = entries[kReportFiles];
 
     for (;;) {
@@ -49,7 +46,7 @@ Status FillReport(const Context& ctx, AfterFileReader& after, ReportWindow& wind
         for (const RecordPath& path : section.directories) {
             directories.push_back(path.onDrive(section.letter));
         }
-        const long numDirs = static_cast<long>(directories.size()) - 1;
+        const auto numDirs = static_cast<long>(directories.size());
         window.setDirectoryCount(numDirs);
         if (numDirs > 0) {
             window.setDetailsVisible(kReportDirectories, true);
@@ -59,7 +56,6 @@ Status FillReport(const Context& ctx, AfterFileReader& after, ReportWindow& wind
             files.push_back(path.onDrive(section.letter));
         }
     }
-    entries[kReportDirectories].assign(directories.begin() + 1, directories.end());
     window.setFileCount(static_cast<long>(files.size()));
     if (!files.empty()) {
         window.setDetailsVisible(kReportFiles, true);
@@ -128,7 +124,7 @@ void ShowReport(const Context& ctx, AfterFileList& list, ReportWindow& window, P
 
         window.setCaption("Changes for " + ctx.state.ProgramName);
         window.show();
-        const Status filled = FillReport(ctx, after, window, entries);
+        const Status filled = FillReport(after, window, entries);
         if (!filled) {
             // The half-filled report goes away before the message: nothing waits for it any more.
             window.close();

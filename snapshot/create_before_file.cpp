@@ -1,15 +1,16 @@
 #include "snapshot/create_before_file.h"
 
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/helpers.h"
+#include "platform/letter_case.h"
+#include "records/before_file_writer.h"
+#include "records/first_line.h"
 #include "records/record_format.h"
 #include "snapshot/directory_tree.h"
-#include "platform/letter_case.h"
 
 namespace morvane {
 namespace {
@@ -44,8 +45,7 @@ std::string characterAt(const std::string& text, std::size_t at)
 std::string askForDrives(const Context& ctx)
 {
     for (;;) {
-        ctx.state.MsgText = std::string(kDrivePrompt);
-        std::string answer = ctx.prompts.inputBox(Notice::DriveLettersInput, ctx.state.MsgText, "Drive Letter", "C");
+        std::string answer = ctx.prompts.inputBox(Notice::DriveLettersInput, kDrivePrompt, "Drive Letter", "C");
         if (answer.empty()) {
             return {};
         }
@@ -85,27 +85,10 @@ private:
     Panel& m_panel;
 };
 
-// Empties the directory list however the command ends: memory holds one drive's list at a time.
-class DirListRelease {
-public:
-    explicit DirListRelease(State& state) : m_state(state) {}
-    ~DirListRelease() { release(); }
-    void release()
-    {
-        std::vector<std::string>().swap(m_state.DirList);
-        m_state.DirCount = 0;
-    }
-    DirListRelease(const DirListRelease&) = delete;
-    DirListRelease& operator=(const DirListRelease&) = delete;
-
-private:
-    State& m_state;
-};
-
 class BeforeFileRun {
 public:
     BeforeFileRun(const Context& ctx, std::unique_ptr<LineWriter> out, std::string path)
-        : m_ctx(ctx), m_out(std::move(out)), m_path(std::move(path))
+        : m_ctx(ctx), m_out(std::move(out)), m_record(*m_out), m_path(std::move(path))
     {}
 
     // Records the drives and the system files, then closes the file. False when the command was abandoned:
@@ -137,6 +120,7 @@ private:
 
     const Context& m_ctx;
     std::unique_ptr<LineWriter> m_out;
+    BeforeFileWriter m_record;  // writes to m_out; unused once abandon() has closed it
     std::string m_path;
     ScanCounts m_counts;
 };
@@ -144,7 +128,7 @@ private:
 bool BeforeFileRun::run(const std::string& letters)
 {
     State& state = m_ctx.state;
-    m_out->writeLine(state.ProgramName);
+    m_record.programName(state.ProgramName);
     for (char letter : letters) {
         if (!recordDrive(letter)) {
             return false;
@@ -156,7 +140,7 @@ bool BeforeFileRun::run(const std::string& letters)
     }
 
     for (const ConfigFile& file : kConfigFiles) {
-        if (!copySystemFile(file, ConfigFilePath(state, file))) {
+        if (!copySystemFile(file, ConfigFilePath({state.BootDrive, state.WinDir}, file))) {
             return false;
         }
     }
@@ -179,22 +163,18 @@ bool BeforeFileRun::recordDrive(char letter)
 {
     State& state = m_ctx.state;
     Panel& panel = m_ctx.panel;
-    state.MsgText = std::string(1, letter);
+    const std::string drive(1, letter);
     while (!DriveReadable(m_ctx.fs, letter)) {
         const Answer answer = m_ctx.prompts.messageBox(
             Notice::DriveNotReadyToRead,
-            "Drive " + state.MsgText +
-                " is not ready to read. Fix and click on Ok, or select Cancel to abort operation.",
+            "Drive " + drive + " is not ready to read. Fix and click on Ok, or select Cancel to abort operation.",
             Buttons::OkCancel, Icon::Exclamation, kErrorTitle);
         if (answer == Answer::Cancel) {
             abandon();
             return false;
         }
     }
-    m_out->writeLine(state.MsgText);
-
-    DirListRelease release(state);
-    state.DirList.assign(101, std::string());
+    m_record.driveLetter(letter);
 
     panel.setOkVisible(false);
     panel.show();
@@ -204,9 +184,10 @@ bool BeforeFileRun::recordDrive(char letter)
     panel.setLine(4, "Reading subdirectory names.");
     panel.repaint();
 
-    state.DirCount = 0;
+    // The list and the file names are this drive's alone and go when it is recorded: memory holds one drive's
+    // at a time.
     DirectoryFiles files;
-    const Status scanned = ReadDirectoryTree(m_ctx, std::string(1, letter) + ":\\", &m_counts, &files);
+    Result<DirList> scanned = ReadDirectoryTree(m_ctx, drive + ":\\", &m_counts, &files);
     if (!scanned) {
         abandon();
         if (StoppedByUser(scanned.error())) {
@@ -221,26 +202,16 @@ bool BeforeFileRun::recordDrive(char letter)
         return false;
     }
 
+    DirList& directories = *scanned;
+
     panel.progress(5, "Sorting subdirectory names");
-    const auto count = static_cast<std::size_t>(state.DirCount);
-    std::vector<std::uint32_t> lengths(count);
-    for (std::size_t k = 0; k < count; ++k) {
-        lengths[k] = static_cast<std::uint32_t>(state.DirList[k + 1].size());
-    }
-    // The order SortDirListByLength gives, kept as a permutation so that each directory still finds the file
-    // names the scan stored for it.
-    const std::vector<std::size_t> order = ExchangeSortPermutation(lengths);
-    {
-        std::vector<std::string> sorted(count + 1);
-        for (std::size_t k = 0; k < count; ++k) {
-            sorted[k + 1] = std::move(state.DirList[order[k] + 1]);
-        }
-        state.DirList.swap(sorted);
-    }
+    // Where each sorted entry came from, so that each directory still finds the file names the scan stored for it.
+    const std::vector<std::size_t> order = SortDirListByLength(directories);
+    const auto count = static_cast<std::size_t>(directories.DirCount());
 
     panel.progress(6, "Saving subdirectory names to BEFORE file.");
     for (std::size_t k = 1; k <= count; ++k) {
-        m_out->writeLine(state.DirList[k]);
+        m_record.directory(directories[k]);
     }
 
     panel.progress(7, "Saving file names to disk.");
@@ -253,10 +224,10 @@ bool BeforeFileRun::recordDrive(char letter)
         if (k + kNamesAhead <= count) {
             files.prefetchNames(static_cast<long>(order[k + kNamesAhead - 1] + 1));
         }
-        const std::string& directory = state.DirList[k];
+        const std::string& directory = directories[k];
         for (std::string_view name : files.of(static_cast<long>(order[k - 1] + 1))) {
             if (!IsRecordFileName(name)) {
-                m_out->writeLine(directory, name);
+                m_record.file(directory, name);
             }
         }
     }
@@ -265,7 +236,7 @@ bool BeforeFileRun::recordDrive(char letter)
 
 bool BeforeFileRun::copySystemFile(const ConfigFile& file, const std::string& path)
 {
-    m_out->writeLine(SectionHeader(file.section));
+    m_record.configHeader(file.section);
     // Absent is a listing that finds nothing or a folder that is not there; a folder that cannot be read is a
     // failure, never an empty section (that would later restore the file as empty).
     const Result<Listing> found = m_ctx.fs.list(path, kNormal);
@@ -289,7 +260,7 @@ bool BeforeFileRun::copySystemFile(const ConfigFile& file, const std::string& pa
         if (in) {
             std::string line;
             while ((*in)->readLine(line)) {
-                m_out->writeLine(line);
+                m_record.configLine(line);
             }
             read = (*in)->status();
         }
@@ -304,7 +275,7 @@ bool BeforeFileRun::copySystemFile(const ConfigFile& file, const std::string& pa
             return false;
         }
     }
-    m_out->writeLine(EndMarker(file.section));
+    m_record.configEnd(file.section);
     return true;
 }
 
@@ -328,7 +299,7 @@ void CreateBeforeFile(const Context& ctx)
 
     if (ctx.fs.exists(beforePath)) {
         // Named as Delete BEFORE file names it when its first line cannot be read.
-        const std::string name = ReadFirstLine(ctx.fs, beforePath).value_or("*CORRUPTED BEFORE FILE*");
+        const std::string name = ProgramNameOr(ctx.fs, beforePath, "*CORRUPTED BEFORE FILE*");
         ctx.prompts.beep();
         showError(ctx, Notice::BeforeFileExists,
                   "A BEFORE file for " + name +

@@ -19,17 +19,6 @@
 namespace morvane {
 namespace {
 
-// The list grows so that its highest slot is the new count + 50.
-void appendEntry(State& state, std::string entry)
-{
-    ++state.DirCount;
-    const auto slot = static_cast<std::size_t>(state.DirCount);
-    if (slot >= state.DirList.size()) {
-        state.DirList.resize(slot + 51);
-    }
-    state.DirList[slot] = std::move(entry);
-}
-
 // Lets window events run at most every 40 ms (25 times a second), not once per directory: a scan reads
 // thousands of directories a second, and processing events for each would cost more than the reading. The
 // clock is read every 8 directories.
@@ -315,12 +304,13 @@ std::string subdirectoryEntry(const std::string& directory, std::string_view nam
 }
 
 // The whole tree read at once by the platform (on several threads), then laid out breadth-first: the list is
-// the same as reading one directory after the other would give.
-Status readWholeTree(const Context& ctx, std::size_t rootPosition, ScanCounts* counts, DirectoryFiles* files)
+// the same as reading one directory after the other would give. `list` holds the root at slot 1, drive included,
+// and every directory is added with its drive.
+Status readWholeTree(const Context& ctx, std::vector<std::string>& list, ScanCounts* counts, DirectoryFiles* files)
 {
-    State& state = ctx.state;
+    constexpr std::size_t rootPosition = 1;
     EventGate gate(ctx.events);
-    const std::string root = state.DirList[rootPosition];
+    const std::string root = list[rootPosition];
     auto tree = ctx.fs.readTree(root, [&gate](long directories, long files) { return gate.tick(directories, files); });
     if (!tree) {
         return Error{root, tree.error().code, tree.error().reason, tree.error().kind};
@@ -331,7 +321,7 @@ Status readWholeTree(const Context& ctx, std::size_t rootPosition, ScanCounts* c
         const ScanNode& node = *order[k];
         const std::size_t position = rootPosition + k;
         if (node.state == ScanNode::State::Failed) {
-            const std::string& directory = state.DirList[position];
+            const std::string& directory = list[position];
             return Error{directory, node.error->code, node.error->reason, node.error->kind};
         }
         if (node.state == ScanNode::State::Vanished) {
@@ -349,7 +339,7 @@ Status readWholeTree(const Context& ctx, std::size_t rootPosition, ScanCounts* c
         }
         filesRead += node.fileCount;
         for (std::uint32_t c = 0; c < node.childCount; ++c) {
-            appendEntry(state, subdirectoryEntry(state.DirList[position], node.children[c].name));
+            list.push_back(subdirectoryEntry(list[position], node.children[c].name));
             order.push_back(&node.children[c]);
         }
     }
@@ -360,17 +350,18 @@ Status readWholeTree(const Context& ctx, std::size_t rootPosition, ScanCounts* c
     return {};
 }
 
-// One readDirectory call per directory, in the order of the list (for file systems that hook that call).
-Status readEachDirectory(const Context& ctx, std::size_t rootPosition, ScanCounts* counts, DirectoryFiles* files)
+// One readDirectory call per directory, in the order of the list (for file systems that hook that call). `list`
+// as for readWholeTree.
+Status readEachDirectory(const Context& ctx, std::vector<std::string>& list, ScanCounts* counts, DirectoryFiles* files)
 {
-    State& state = ctx.state;
+    constexpr std::size_t rootPosition = 1;
     std::size_t position = rootPosition;
     EventGate gate(ctx.events);
     long filesRead = 0;
     Status status;
     for (;;) {
         // A copy: appending below may move the list.
-        const std::string directory = state.DirList[position];
+        const std::string directory = list[position];
         auto contents = ctx.fs.readDirectory(directory);
         if (contents) {
             filesRead += static_cast<long>(contents->files.size());
@@ -381,7 +372,7 @@ Status readEachDirectory(const Context& ctx, std::size_t rootPosition, ScanCount
                 files->add(contents->files);
             }
             for (const std::string& name : contents->subdirectories) {
-                appendEntry(state, subdirectoryEntry(directory, name));
+                list.push_back(subdirectoryEntry(directory, name));
             }
         } else if (position != rootPosition && VanishedMeanwhile(contents.error())) {
             // Removed or replaced since its parent was listed: an empty directory, with nothing to descend into.
@@ -393,11 +384,11 @@ Status readEachDirectory(const Context& ctx, std::size_t rootPosition, ScanCount
             break;
         }
         ++position;
-        if (position > static_cast<std::size_t>(state.DirCount) || state.DirList[position].empty()) {
+        if (position >= list.size()) {
             break;
         }
         if (!gate.tick(static_cast<long>(position - rootPosition), filesRead)) {
-            status = Error{state.DirList[position], ECANCELED, "Stopped at the user's request"};
+            status = Error{list[position], ECANCELED, "Stopped at the user's request"};
             break;
         }
     }
@@ -407,30 +398,35 @@ Status readEachDirectory(const Context& ctx, std::size_t rootPosition, ScanCount
 
 }  // namespace
 
-Status ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* counts, DirectoryFiles* files)
+void DirList::reorder(const std::vector<std::size_t>& order)
 {
-    State& state = ctx.state;
-    appendEntry(state, std::string(root));
-    // The scan position is a plain index: the walk has no limit of its own on the number of directories.
-    auto position = static_cast<std::size_t>(state.DirCount);
+    std::vector<std::string> sorted(m_slots.size());
+    for (std::size_t k = 0; k < order.size() && k + 1 < sorted.size(); ++k) {
+        sorted[k + 1] = std::move(m_slots[order[k] + 1]);
+    }
+    m_slots.swap(sorted);
+}
+
+Result<DirList> ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* counts, DirectoryFiles* files)
+{
+    // While the scan runs the entries carry their drive, as the file system is asked for them. Positions in the
+    // list are plain indexes: the walk has no limit of its own on the number of directories.
+    std::vector<std::string> list(2);
+    list[1] = root;
     if (files) {
-        files->start(state.DirCount);
+        files->start(1);
     }
-    const auto rootPosition = position;
-    Status status;
-    if (ctx.fs.readsTreesDirectly()) {
-        status = readWholeTree(ctx, rootPosition, counts, files);
-    } else {
-        status = readEachDirectory(ctx, rootPosition, counts, files);
+    const Status status = ctx.fs.readsTreesDirectly() ? readWholeTree(ctx, list, counts, files)
+                                                      : readEachDirectory(ctx, list, counts, files);
+    if (!status) {
+        return status.error();
     }
-    for (std::size_t slot = 0; slot <= static_cast<std::size_t>(state.DirCount) && slot < state.DirList.size();
-         ++slot) {
-        std::string& entry = state.DirList[slot];
+    for (std::string& entry : list) {
         if (entry.size() >= 2 && entry[1] == ':') {
             entry.erase(0, 2);
         }
     }
-    return status;
+    return DirList(std::move(list));
 }
 
 std::vector<std::size_t> ExchangeSortPermutation(const std::vector<std::uint32_t>& lengths)
@@ -460,11 +456,16 @@ void ExchangeSortByLength(std::vector<std::string>& list, std::size_t first, std
     std::move(sorted.begin(), sorted.end(), list.begin() + static_cast<std::ptrdiff_t>(first));
 }
 
-void SortDirListByLength(State& state)
+std::vector<std::size_t> SortDirListByLength(DirList& list)
 {
-    if (state.DirCount >= 2) {
-        ExchangeSortByLength(state.DirList, 1, static_cast<std::size_t>(state.DirCount));
+    const auto count = static_cast<std::size_t>(list.DirCount());
+    std::vector<std::uint32_t> lengths(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        lengths[k] = static_cast<std::uint32_t>(list[k + 1].size());
     }
+    std::vector<std::size_t> order = ExchangeSortPermutation(lengths);
+    list.reorder(order);
+    return order;
 }
 
 std::string ReasonSentence(const Error& error)

@@ -6,12 +6,40 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/context.h"
 #include "platform/scan_tree.h"
 
 namespace morvane {
+
+// One drive's directories as a scan lists them: entries 1..DirCount(), slot 0 unused, so that an entry's number
+// is the one DirectoryFiles::of takes. Entries hold no drive letter and begin and end with "\":
+// "\" for the root, "\A\B\" below it.
+class DirList {
+public:
+    DirList() : m_slots(1) {}
+    // A list from its slots, the unused slot 0 included.
+    explicit DirList(std::vector<std::string> slots) : m_slots(std::move(slots))
+    {
+        if (m_slots.empty()) {
+            m_slots.emplace_back();
+        }
+    }
+
+    long DirCount() const { return static_cast<long>(m_slots.size()) - 1; }
+    const std::string& operator[](std::size_t slot) const { return m_slots[slot]; }
+    // Slots 0..DirCount(), for code that works on the whole list at once.
+    const std::vector<std::string>& slots() const { return m_slots; }
+
+    // Puts the entry now at slot order[k] + 1 at slot k + 1, for k from 0 to DirCount() - 1 (the permutation
+    // ExchangeSortPermutation gives). Entries are moved, not copied.
+    void reorder(const std::vector<std::size_t>& order);
+
+private:
+    std::vector<std::string> m_slots;
+};
 
 // What a scan passed over, added up over every call that is given the same counts.
 struct ScanCounts {
@@ -68,8 +96,8 @@ public:
         const char* m_end;
     };
 
-    // The files of the directory stored at `entry` of DirList when the scan read it, in listing order. Empty for
-    // an entry the scan did not read.
+    // The files of the directory at entry `entry` of the scan's DirList, in listing order. Empty for an entry the
+    // scan did not read.
     Names of(long entry) const;
     // Ask the processor to start loading what of(entry) will read: the names lie scattered over memory in the
     // order the threads read them, and a list written in another order would otherwise wait on each. The
@@ -82,7 +110,8 @@ public:
     bool vanished(long entry) const;
     bool anyVanished() const { return m_anyVanished; }
 
-    // The scan calls these: the directory read next is stored at DirList(first) onwards, one after another.
+    // The scan calls these: the directory read next is entry `firstEntry` of its list, the others follow one
+    // after another.
     void start(long firstEntry);
     void add(const std::vector<std::string>& names);
     // Names already stored in blocks that keep() hands over: [begin, end), each followed by a NUL.
@@ -105,19 +134,16 @@ private:
     bool m_anyVanished = false;
 };
 
-// Reads the whole directory tree below root (a drive letter and ":\", "C:\") breadth-first into
-// ctx.state.DirList, appending after entry DirCount and leaving DirCount at the new total. The root comes
-// first, then every directory one level down, then two levels down; the subdirectories of one directory stay
-// together in the platform's listing order, the groups in the order their parents were stored. When a slot
-// beyond the list's end is needed the list grows so that its highest slot is DirCount + 50. Afterwards every
-// slot 0..DirCount whose second character is ':' loses its first two characters ("C:\A\" becomes "\A\"), also
-// when the scan fails.
+// Reads the whole directory tree below root (a drive letter and ":\", "C:\") breadth-first and returns its list,
+// without the drive ("C:\A\" is listed as "\A\"). The root is entry 1, then come every directory one level
+// down, then two levels down; the subdirectories of one directory stay together in the platform's listing
+// order, the groups in the order their parents were listed.
 //
 // The drive is live: a directory below the root that its parent's listing named but that is gone, or is no
 // longer a directory of the drive, by the time the scan reads it (VanishedMeanwhile) stays in the list as an
 // empty directory, without an error and without being counted; `files` marks it as vanished. Any other
 // directory that cannot be read ends the scan with an error whose path is that directory as it stood in the
-// list ("C:\TEMP\"). Names the platform passed over (a Windows path cannot express them) are added to
+// list, drive included ("C:\TEMP\"). Names the platform passed over (a Windows path cannot express them) are added to
 // counts->skipped; the folders the drive map leaves out are not part of the drive and count for nothing. When
 // `files` is given, the file names of each directory read are kept there (see DirectoryFiles). Window events run
 // on the calling thread a few dozen times a second at most, however many directories there are; when the user
@@ -127,8 +153,8 @@ private:
 // The drive is read with FileSystem::readTree (on several threads, each directory opened relative to its
 // parent) when the file system reads whole trees, else with one readDirectory call per directory in list
 // order; both give the same list, the same names and the same first failing directory.
-Status ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* counts = nullptr,
-                         DirectoryFiles* files = nullptr);
+Result<DirList> ReadDirectoryTree(const Context& ctx, std::string_view root, ScanCounts* counts = nullptr,
+                                  DirectoryFiles* files = nullptr);
 
 // The scan ended because the user asked to stop: the command ends as a Cancel does, without a message.
 inline bool StoppedByUser(const Error& error)
@@ -148,8 +174,9 @@ std::vector<std::size_t> ExchangeSortPermutation(const std::vector<std::uint32_t
 // Sorts entries first..last (inclusive) of a list longest first, in exactly the exchange sort's order.
 void ExchangeSortByLength(std::vector<std::string>& list, std::size_t first, std::size_t last);
 
-// Sorts DirList entries 1..DirCount longest first, in exactly the exchange sort's order.
-void SortDirListByLength(State& state);
+// Sorts the entries 1..DirCount longest first, in exactly the exchange sort's order, and returns where each came
+// from: entry k + 1 of the sorted list was entry order[k] + 1 before.
+std::vector<std::size_t> SortDirListByLength(DirList& list);
 
 // The system's reason of a failure to read, to follow a sentence of a message: its first letter in upper case,
 // without a closing full stop ("Permission denied").

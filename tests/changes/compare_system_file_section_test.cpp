@@ -37,7 +37,7 @@ private:
 struct Section {
     Status status;
     std::string written;   // the AFTER file's bytes
-    short changed = 0;     // SectionChanged afterwards
+    bool changed = false;  // SectionChanged, when the comparison succeeded
     std::string nextLine;  // what the BEFORE reader yields next
 };
 
@@ -50,10 +50,11 @@ Section Compare(World& world, std::string_view copy, std::string_view path, std:
     auto after = world.fs->createForWriting(world.data("AFTER1.DAT"));
     EXPECT_TRUE(before.ok());
     EXPECT_TRUE(after.ok());
-    world.state.SectionChanged = 7;  // neither True nor False: the call must set it
     Section section;
-    section.status = CompareSystemFileSection(world.ctx(), **before, **after, path, name);
-    section.changed = world.state.SectionChanged;
+    AfterFileWriter record(**after);
+    const Result<bool> SectionChanged = CompareSystemFileSection(world.ctx(), **before, record, path, name);
+    section.status = SectionChanged.status();
+    section.changed = SectionChanged && *SectionChanged;
     EXPECT_TRUE((*after)->finish().ok());
     section.written = readFile(world.data("AFTER1.DAT"));
     if (!(*before)->readLine(section.nextLine)) {
@@ -68,7 +69,7 @@ TEST(CompareSystemFileSection, FileMissingBeforeAndNowIsUnchanged)
     const Section s = Compare(world, crlf({"*END AUTOEXEC*"}), "C:\\AUTOEXEC.BAT", "AUTOEXEC");
     ASSERT_TRUE(s.status.ok());
     EXPECT_EQ(s.written, crlf({"*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*"}));
-    EXPECT_EQ(s.changed, kFalse);
+    EXPECT_FALSE(s.changed);
     EXPECT_EQ(s.nextLine, "*CONFIG*");
     EXPECT_EQ(world.events.calls, 0);  // nothing was opened, so nothing was closed
 }
@@ -81,7 +82,7 @@ TEST(CompareSystemFileSection, NewSectionHeaderGivesBothCopies)
     ASSERT_TRUE(s.status.ok());
     EXPECT_EQ(s.written, crlf({"*WIN*", "[windows]", "load=", "*NEW WIN*", "[windows]", "load=", "[Fonts]",
                                "Arial=arial.fot", "*END WIN*"}));
-    EXPECT_EQ(s.changed, kTrue);
+    EXPECT_TRUE(s.changed);
     EXPECT_EQ(s.nextLine, "*CONFIG*");
     EXPECT_EQ(world.events.calls, 1);  // once, after the file on disk was closed
 }
@@ -94,7 +95,7 @@ TEST(CompareSystemFileSection, SpacingAroundEqualsAndAtTheEndsDoesNotCount)
                               "C:\\CONFIG.SYS", "CONFIG");
     ASSERT_TRUE(s.status.ok());
     EXPECT_EQ(s.written, crlf({"*CONFIG*", "~NO CHANGE~", "*END CONFIG*"}));
-    EXPECT_EQ(s.changed, kFalse);
+    EXPECT_FALSE(s.changed);
 }
 
 TEST(CompareSystemFileSection, LetterCaseTabsLineCountAndOrderDoCount)
@@ -118,7 +119,7 @@ TEST(CompareSystemFileSection, LetterCaseTabsLineCountAndOrderDoCount)
         const Section s = Compare(world, c.copy + crlf({"*END CONFIG*"}), "C:\\CONFIG.SYS", "CONFIG");
         ASSERT_TRUE(s.status.ok()) << c.what;
         EXPECT_EQ(s.written, crlf({"*CONFIG*"}) + c.body + crlf({"*END CONFIG*"})) << c.what;
-        EXPECT_EQ(s.changed, kTrue) << c.what;
+        EXPECT_TRUE(s.changed) << c.what;
     }
 }
 
@@ -130,7 +131,7 @@ TEST(CompareSystemFileSection, FileCreatedByTheInstallation)
     ASSERT_TRUE(s.status.ok());
     EXPECT_EQ(s.written, crlf({"*AUTOEXEC*", "*NEW AUTOEXEC*", "@ECHO OFF", "IF %1==X GOTO END", "SET TEMP=C:\\TEMP",
                                "*END AUTOEXEC*"}));
-    EXPECT_EQ(s.changed, kTrue);
+    EXPECT_TRUE(s.changed);
 }
 
 TEST(CompareSystemFileSection, HiddenFileCountsAsMissing)
@@ -145,7 +146,7 @@ TEST(CompareSystemFileSection, HiddenFileCountsAsMissing)
         Compare(world, crlf({"[boot]", "shell = progman.exe", "*END SYSTEM*"}), "C:\\WINDOWS\\SYSTEM.INI", "SYSTEM");
     ASSERT_TRUE(s.status.ok());
     EXPECT_EQ(s.written, crlf({"*SYSTEM*", "[boot]", "shell=progman.exe", "*NEW SYSTEM*", "*END SYSTEM*"}));
-    EXPECT_EQ(s.changed, kTrue);
+    EXPECT_TRUE(s.changed);
     EXPECT_EQ(readFile(host), crlf({"[boot]", "shell=progman.exe"}));  // read, never touched
 }
 
@@ -168,7 +169,9 @@ TEST(CompareSystemFileSection, CopyWithoutEndMarkerIsADamagedBeforeFile)
     auto before = world.fs->openForReading(world.data("BEFORE.DAT"));
     auto after = world.fs->createForWriting(world.data("AFTER1.DAT"));
     ASSERT_TRUE(before.ok() && after.ok());
-    const Status status = CompareSystemFileSection(world.ctx(), **before, **after, "C:\\WINDOWS\\SYSTEM.INI", "SYSTEM");
+    AfterFileWriter record(**after);
+    const Result<bool> status =
+        CompareSystemFileSection(world.ctx(), **before, record, "C:\\WINDOWS\\SYSTEM.INI", "SYSTEM");
     ASSERT_FALSE(status.ok());
     EXPECT_EQ(status.error().kind, ErrorKind::Damaged);
     EXPECT_EQ(status.error().reason, "the copy of SYSTEM.INI ends without the line \"*END SYSTEM*\"");

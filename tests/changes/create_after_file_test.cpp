@@ -472,7 +472,6 @@ TEST_F(CreateAfterFileTest, UnreadableDirectoryTreeStopsWithoutRecord)
               "Unable to read C:\\LOCKED\\: Permission denied. No AFTER file was "
               "created; the BEFORE file is kept.");
     expectNoRecord(before);
-    EXPECT_TRUE(world.state.DirList.empty());
 }
 
 TEST_F(CreateAfterFileTest, ConfigurationFolderThatCannotBeReadIsAnErrorNotAMissingFile)

@@ -52,11 +52,11 @@ TEST(Form3, OkAndClosingFromTheFrameEndTheWait)
     whenShown("Form3", [](QWidget* w) { clickButton(w, "Command1"); });
     form.waitForOk();
     EXPECT_TRUE(form.command1()->isVisible());
-    EXPECT_EQ(state.DialogDone, kFalse);
+    EXPECT_EQ(state.DialogDone, false);
 
     when([] { return DialogWaitActive(); }, [&form] { form.close(); });
     form.waitForOk();
-    EXPECT_EQ(state.DialogDone, kFalse);
+    EXPECT_EQ(state.DialogDone, false);
     EXPECT_TRUE(form.isVisible());  // the panel stays until its command hides it
 }
 
@@ -68,7 +68,7 @@ TEST(Form3, ClosingFromTheFrameDuringProgressIsRefused)
     form.setOkVisible(false);
     EXPECT_FALSE(form.close());
     EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(state.DialogDone, kFalse);
+    EXPECT_EQ(state.DialogDone, false);
 }
 
 }  // namespace

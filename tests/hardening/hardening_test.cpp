@@ -126,7 +126,8 @@ std::array<ConfigCase, 4> ConfigCases()
 void WriteConfigs(World& world, const std::array<ConfigCase, 4>& cases)
 {
     for (std::size_t k = 0; k < kConfigFiles.size(); ++k) {
-        writeFile(world.host(ConfigFilePath(world.state, kConfigFiles[k])), crlf(cases[k].now));
+        writeFile(world.host(ConfigFilePath({world.state.BootDrive, world.state.WinDir}, kConfigFiles[k])),
+                  crlf(cases[k].now));
     }
 }
 
@@ -177,7 +178,8 @@ void RestoreAll(World& world, const std::array<ConfigCase, 4>& cases)
     QueuedForm4 form4({3, 3, 2});
     for (std::size_t k = 0; k < kConfigFiles.size(); ++k) {
         const ConfigSection section{true, cases[k].old, cases[k].installed};
-        RestoreSystemFile(world.ctx(), form4, section, SystemFileOf(world.state, kConfigFiles[k]));
+        RestoreSystemFile(world.ctx(), form4, section,
+                          SystemFileOf({world.state.BootDrive, world.state.WinDir}, kConfigFiles[k]));
     }
 }
 
@@ -188,7 +190,7 @@ struct ConfigPaths {
 
 ConfigPaths PathsOf(World& world, const ConfigFile& config)
 {
-    const SystemFile file = SystemFileOf(world.state, config);
+    const SystemFile file = SystemFileOf({world.state.BootDrive, world.state.WinDir}, config);
     return {world.host(file.path), world.host(file.safetyCopy), world.host(file.missingFile)};
 }
 
@@ -841,7 +843,8 @@ TEST(CrashAtAnyMoment, AKilledDeleteProgramIsFinishedByASecondRunAndLosesNoConfi
     const auto cases = ConfigCases();
     BuildTree(world, 20, 2);
     for (std::size_t k = 0; k < kConfigFiles.size(); ++k) {
-        writeFile(world.host(ConfigFilePath(world.state, kConfigFiles[k])), crlf(cases[k].old));
+        writeFile(world.host(ConfigFilePath({world.state.BootDrive, world.state.WinDir}, kConfigFiles[k])),
+                  crlf(cases[k].old));
     }
     world.prompts.type("Killed");
     world.prompts.type("C");
@@ -856,7 +859,8 @@ TEST(CrashAtAnyMoment, AKilledDeleteProgramIsFinishedByASecondRunAndLosesNoConfi
     }
     Install(world, 20, 1);
     for (std::size_t k = 0; k < kConfigFiles.size(); ++k) {
-        writeFile(world.host(ConfigFilePath(world.state, kConfigFiles[k])), crlf(cases[k].installed));
+        writeFile(world.host(ConfigFilePath({world.state.BootDrive, world.state.WinDir}, kConfigFiles[k])),
+                  crlf(cases[k].installed));
     }
     CreateAfterFile(world.ctx());
     ASSERT_TRUE(pathExists(world.data("AFTER1.DAT")));

@@ -58,7 +58,7 @@ void runQuickInstructions(bool closeFromFrame)
         EXPECT_TRUE(form3.label1(i)->alignment() & Qt::AlignHCenter) << "line " << i;
     }
     EXPECT_TRUE(world.main.enabled);
-    EXPECT_EQ(world.state.DialogDone, kFalse);
+    EXPECT_EQ(world.state.DialogDone, false);
 }
 
 TEST(QuickInstructionsWindow, OkEndsTheWaitAndLeavesNoTrace)

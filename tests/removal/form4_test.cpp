@@ -59,7 +59,7 @@ TEST_F(Form4Test, FirstShowingOffersOption1AndOkAnswersIt)
               (QStringList{kCaption, kLine1, kLine2, "There is a high probability that the original file can be",
                            "restored while maintaining recent changes.", "", "Your options are:", "Option1", "", ""}));
     EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(state.DialogDone, kFalse);
+    EXPECT_EQ(state.DialogDone, false);
 }
 
 TEST_F(Form4Test, WarningVariantAndTheLastChoiceIsOfferedAgain)

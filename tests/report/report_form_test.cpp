@@ -182,7 +182,7 @@ TEST_F(ReportFormTest, FromTheMenuItemClosingFromTheFrameEndsTheReportLikeOk)
     QAction* item = app->mainForm().findChild<QAction*>("ReportFunc");
     ASSERT_NE(item, nullptr);
     run([&] { item->trigger(); }, {[&](QWidget* w) { EXPECT_FALSE(w->close()); }});
-    EXPECT_EQ(app->state().DialogDone, kFalse);
+    EXPECT_EQ(app->state().DialogDone, false);
     // The next report opens and waits as usual.
     run([&] { item->trigger(); }, {[&](QWidget* w) { clickButton(w, "Command7"); }});
     EXPECT_TRUE(printer.documents.empty());

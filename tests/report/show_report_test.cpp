@@ -33,7 +33,11 @@ public:
     void setDetailsVisible(int category, bool visible) override { details.at(category) = visible; }
     void setPrintEnabled(bool enabled) override { printEnabled = enabled; }
     void setListTitle(std::string_view title) override { showingWhat = title; }
-    void setList(const Lines& entries) override { list = entries; }
+    void setList(const Lines& entries) override
+    {
+        list = entries;
+        lists.push_back(entries);
+    }
     short waitForChoice() override
     {
         EXPECT_TRUE(visible) << "waiting for a report that is not shown";
@@ -55,6 +59,7 @@ public:
     std::vector<bool> printEnabledAtWait;
     std::string showingWhat;
     Lines list;
+    std::vector<Lines> lists;  // every list shown, in order
     Lines log;
     std::deque<short> choices;
 };
@@ -122,9 +127,9 @@ TEST_F(ShowReportTest, EntriesCarryTheirDriveAndTheCountGrowsPerDrive)
     EXPECT_EQ(counts, (Lines{"NumDirsLab 2", "NumDirsLab 2", "NumDirsLab 3", "NumFilesLab 3"}));
     EXPECT_TRUE(window.details[kReportDirectories]);
     EXPECT_TRUE(window.details[kReportFiles]);
-    EXPECT_EQ(world.state.DirList, (Lines{"", "C:\\APP\\BIN\\", "C:\\APP\\", "E:\\GAMES\\"}));
     EXPECT_EQ(window.showingWhat, "Files added");
-    EXPECT_EQ(window.list, (Lines{"C:\\WINDOWS\\APP.INI", "E:\\README.TXT", "E:\\AUTORUN.INF"}));
+    EXPECT_EQ(window.lists, (std::vector<Lines>{{"C:\\APP\\BIN\\", "C:\\APP\\", "E:\\GAMES\\"},
+                                                {"C:\\WINDOWS\\APP.INI", "E:\\README.TXT", "E:\\AUTORUN.INF"}}));
 }
 
 TEST_F(ShowReportTest, ChangeOnlyInLetterCaseShowsYesAndOneEmptyLine)

@@ -20,10 +20,17 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// The entries 1..DirCount of the list.
-Strings entries(const State& state)
+// The entries 1..DirCount of a list.
+Strings entries(const DirList& list)
 {
-    return Strings(state.DirList.begin() + 1, state.DirList.begin() + 1 + state.DirCount);
+    return Strings(list.slots().begin() + 1, list.slots().end());
+}
+
+// A list holding `entries` from entry 1 on.
+DirList listOf(Strings entries)
+{
+    entries.insert(entries.begin(), std::string());
+    return DirList(std::move(entries));
 }
 
 Strings names(const DirectoryFiles& files, long entry)
@@ -35,13 +42,6 @@ Strings names(const DirectoryFiles& files, long entry)
     return out;
 }
 
-// A fresh list as BEFORE creation makes it: slots 0 to 100, none in use.
-void freshList(State& state)
-{
-    state.DirList.assign(101, std::string());
-    state.DirCount = 0;
-}
-
 // ---- ReadDirectoryTree ----------------------------------------------------------------------------------
 
 TEST(ReadDirectoryTree, ListsBreadthFirstWithoutTheDriveAndSortsLongestFirst)
@@ -49,14 +49,16 @@ TEST(ReadDirectoryTree, ListsBreadthFirstWithoutTheDriveAndSortsLongestFirst)
     World world({'C', 'D'});
     makeDirs(world.host("D:\\A\\X"));
     makeDirs(world.host("D:\\B"));
-    freshList(world.state);
 
-    ASSERT_TRUE(ReadDirectoryTree(world.ctx(), "D:\\").ok());
-    EXPECT_EQ(entries(world.state), (Strings{"\\", "\\A\\", "\\B\\", "\\A\\X\\"}));
-    EXPECT_EQ(world.state.DirList[0], "");
+    Result<DirList> list = ReadDirectoryTree(world.ctx(), "D:\\");
+    ASSERT_TRUE(list.ok());
+    EXPECT_EQ(entries(*list), (Strings{"\\", "\\A\\", "\\B\\", "\\A\\X\\"}));
+    EXPECT_EQ(list->DirCount(), 4);
+    EXPECT_EQ((*list)[0], "");
 
-    SortDirListByLength(world.state);
-    EXPECT_EQ(entries(world.state), (Strings{"\\A\\X\\", "\\A\\", "\\B\\", "\\"}));
+    // Entry k + 1 of the sorted list was entry order[k] + 1 of the scan's.
+    EXPECT_EQ(SortDirListByLength(*list), (std::vector<std::size_t>{3, 1, 2, 0}));
+    EXPECT_EQ(entries(*list), (Strings{"\\A\\X\\", "\\A\\", "\\B\\", "\\"}));
 }
 
 TEST(ReadDirectoryTree, KeepsEachDirectorysChildrenTogetherInThePlatformsOrder)
@@ -68,44 +70,40 @@ TEST(ReadDirectoryTree, KeepsEachDirectorysChildrenTogetherInThePlatformsOrder)
     }
     // A link to a directory is a file to the scan: never listed as a directory, never descended into.
     ASSERT_EQ(symlink(world.host("D:\\A").c_str(), world.host("D:\\link").c_str()), 0);
-    freshList(world.state);
 
-    ASSERT_TRUE(ReadDirectoryTree(world.ctx(), "D:\\").ok());
+    const Result<DirList> list = ReadDirectoryTree(world.ctx(), "D:\\");
+    ASSERT_TRUE(list.ok());
     // Sorted by upper-case form (".", letters, "_"), equal forms in byte order ("AB" before "ab"); the groups
     // of the second level follow their parents' order: A's child before b's.
-    EXPECT_EQ(entries(world.state), (Strings{"\\", "\\.hid\\", "\\A\\", "\\a1\\", "\\AB\\", "\\ab\\", "\\b\\", "\\_z\\",
-                                             "\\A\\q\\", "\\b\\1\\", "\\b\\2\\"}));
+    EXPECT_EQ(entries(*list), (Strings{"\\", "\\.hid\\", "\\A\\", "\\a1\\", "\\AB\\", "\\ab\\", "\\b\\", "\\_z\\",
+                                       "\\A\\q\\", "\\b\\1\\", "\\b\\2\\"}));
 }
 
-TEST(ReadDirectoryTree, AnEmptyDriveAddsTheRootAlone)
+TEST(ReadDirectoryTree, AnEmptyDriveListsTheRootAlone)
 {
     World world({'C', 'D'});
-    freshList(world.state);
-    world.state.DirCount = 3;
-    world.state.DirList[1] = "\\X\\";
-    world.state.DirList[2] = "\\Y\\";
-    world.state.DirList[3] = "\\Z\\";
 
-    ASSERT_TRUE(ReadDirectoryTree(world.ctx(), "D:\\").ok());
-    EXPECT_EQ(world.state.DirCount, 4);
-    EXPECT_EQ(world.state.DirList[4], "\\");
-    EXPECT_EQ(world.state.DirList.size(), 101u);
+    const Result<DirList> list = ReadDirectoryTree(world.ctx(), "D:\\");
+    ASSERT_TRUE(list.ok());
+    EXPECT_EQ(list->DirCount(), 1);
+    EXPECT_EQ((*list)[1], "\\");
 }
 
-TEST(ReadDirectoryTree, StripsTheDriveFromEntriesThatWereThereBefore)
+TEST(ReadDirectoryTree, ReadsEachDirectoryWithItsDriveAndListsItWithout)
 {
     World world({'C', 'D'});
     makeDirs(world.host("D:\\NEW"));
-    freshList(world.state);
-    world.state.DirCount = 2;
-    world.state.DirList[1] = "E:\\OLD\\";
-    world.state.DirList[2] = "\\KEPT\\";
+    HookedFileSystem& fs = HookedFileSystem::install(world);
+    Strings read;
+    fs.onRead = [&read](std::string_view dir) { read.emplace_back(dir); };
 
-    ASSERT_TRUE(ReadDirectoryTree(world.ctx(), "D:\\").ok());
-    EXPECT_EQ(entries(world.state), (Strings{"\\OLD\\", "\\KEPT\\", "\\", "\\NEW\\"}));
+    const Result<DirList> list = ReadDirectoryTree(world.ctx(), "D:\\");
+    ASSERT_TRUE(list.ok());
+    EXPECT_EQ(read, (Strings{"D:\\", "D:\\NEW\\"}));
+    EXPECT_EQ(entries(*list), (Strings{"\\", "\\NEW\\"}));
 }
 
-TEST(ReadDirectoryTree, GrowsTheListFiftySlotsBeyondTheCount)
+TEST(ReadDirectoryTree, ListsEveryDirectoryPastTheFirstHundred)
 {
     World world({'C', 'D', 'E'});
     for (int i = 0; i < 99; ++i) {
@@ -114,18 +112,14 @@ TEST(ReadDirectoryTree, GrowsTheListFiftySlotsBeyondTheCount)
     }
     makeDirs(world.drive('E') + "/e199");
 
-    // 100 entries fit the 101 slots of a fresh list.
-    freshList(world.state);
-    ASSERT_TRUE(ReadDirectoryTree(world.ctx(), "D:\\").ok());
-    EXPECT_EQ(world.state.DirCount, 100);
-    EXPECT_EQ(world.state.DirList.size(), 101u);
+    const Result<DirList> hundred = ReadDirectoryTree(world.ctx(), "D:\\");
+    ASSERT_TRUE(hundred.ok());
+    EXPECT_EQ(hundred->DirCount(), 100);
 
-    // The 101st makes the highest slot 101 + 50.
-    freshList(world.state);
-    ASSERT_TRUE(ReadDirectoryTree(world.ctx(), "E:\\").ok());
-    EXPECT_EQ(world.state.DirCount, 101);
-    EXPECT_EQ(world.state.DirList.size(), 152u);
-    EXPECT_EQ(world.state.DirList[101], "\\e199\\");
+    const Result<DirList> more = ReadDirectoryTree(world.ctx(), "E:\\");
+    ASSERT_TRUE(more.ok());
+    EXPECT_EQ(more->DirCount(), 101);
+    EXPECT_EQ((*more)[101], "\\e199\\");
 }
 
 TEST(ReadDirectoryTree, HasNoLimitAtThirtyTwoThousandDirectories)
@@ -147,12 +141,12 @@ TEST(ReadDirectoryTree, HasNoLimitAtThirtyTwoThousandDirectories)
         }
         return contents;
     };
-    freshList(world.state);
-    ASSERT_TRUE(ReadDirectoryTree(world.ctx(), "D:\\").ok());
+    const Result<DirList> list = ReadDirectoryTree(world.ctx(), "D:\\");
+    ASSERT_TRUE(list.ok());
     EXPECT_EQ(fs.reads, 33034);
-    EXPECT_EQ(world.state.DirCount, 33034);
-    EXPECT_EQ(world.state.DirList[34], "\\p32\\");
-    EXPECT_EQ(world.state.DirList[33034], "\\p32\\999\\");
+    EXPECT_EQ(list->DirCount(), 33034);
+    EXPECT_EQ((*list)[34], "\\p32\\");
+    EXPECT_EQ((*list)[33034], "\\p32\\999\\");
 }
 
 TEST(ReadDirectoryTree, AnUnreadableDirectoryEndsTheScanWithItsPath)
@@ -167,14 +161,15 @@ TEST(ReadDirectoryTree, AnUnreadableDirectoryEndsTheScanWithItsPath)
         }
         return std::nullopt;
     };
-    freshList(world.state);
+    Strings read;
+    fs.onRead = [&read](std::string_view dir) { read.emplace_back(dir); };
 
-    const Status status = ReadDirectoryTree(world.ctx(), "D:\\");
-    ASSERT_FALSE(status.ok());
-    EXPECT_EQ(status.error().path, "D:\\A\\B\\");
-    EXPECT_EQ(status.error().reason, "Permission denied");
-    // Nothing below the failing directory was read, and what was listed is drive-less as after any scan.
-    EXPECT_EQ(entries(world.state), (Strings{"\\", "\\A\\", "\\Z\\", "\\A\\B\\"}));
+    const Result<DirList> list = ReadDirectoryTree(world.ctx(), "D:\\");
+    ASSERT_FALSE(list.ok());
+    EXPECT_EQ(list.error().path, "D:\\A\\B\\");
+    EXPECT_EQ(list.error().reason, "Permission denied");
+    // Nothing below the failing directory was read.
+    EXPECT_EQ(read, (Strings{"D:\\", "D:\\A\\", "D:\\Z\\", "D:\\A\\B\\"}));
 }
 
 TEST(ReadDirectoryTree, KeepsEachDirectorysFilesAndCountsNamesThePlatformLeftOut)
@@ -189,13 +184,13 @@ TEST(ReadDirectoryTree, KeepsEachDirectorysFilesAndCountsNamesThePlatformLeftOut
     // Names a Windows path cannot express: a backslash in a file name, a control character in a directory's.
     writeFile(world.drive('D') + "/back\\slash", "");
     makeDirs(world.drive('D') + "/tab\there");
-    freshList(world.state);
 
     ScanCounts counts;
     counts.skipped = 5;  // counts add up over calls
     DirectoryFiles files;
-    ASSERT_TRUE(ReadDirectoryTree(world.ctx(), "D:\\", &counts, &files).ok());
-    EXPECT_EQ(entries(world.state), (Strings{"\\", "\\SUB\\"}));
+    const Result<DirList> list = ReadDirectoryTree(world.ctx(), "D:\\", &counts, &files);
+    ASSERT_TRUE(list.ok());
+    EXPECT_EQ(entries(*list), (Strings{"\\", "\\SUB\\"}));
     EXPECT_EQ(counts.skipped, 7u);
     EXPECT_EQ(names(files, 1), (Strings{".hidden", "A.TXT", "b.txt", "dangling"}));
     EXPECT_EQ(names(files, 2), (Strings{"inner"}));
@@ -211,7 +206,6 @@ TEST(ReadDirectoryTree, LetsWindowEventsRunDuringLongScansButNotOncePerDirectory
     HookedFileSystem& fs = HookedFileSystem::install(world);
     // A slow disk: 2 ms a directory, about a quarter of a second for the drive.
     fs.onRead = [](std::string_view) { std::this_thread::sleep_for(std::chrono::milliseconds(2)); };
-    freshList(world.state);
 
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(ReadDirectoryTree(world.ctx(), "D:\\").ok());
@@ -356,21 +350,19 @@ TEST(ExchangeSortPermutation, GivesTheTwoLoopsOrderOnLongListsAndVeryLongPaths)
 
 TEST(SortDirListByLength, EqualLengthsMoveOnlyWhenAStrictlyLongerEntryIsFound)
 {
-    State state;
-    state.DirList = {"", "\\", "\\A\\", "\\B\\", "\\C\\"};
-    state.DirCount = 4;
-    SortDirListByLength(state);
+    DirList list = listOf({"\\", "\\A\\", "\\B\\", "\\C\\"});
+    EXPECT_EQ(SortDirListByLength(list), (std::vector<std::size_t>{3, 1, 2, 0}));
     // Pass 1 exchanges the root with the last entry; later passes find no strictly longer entry.
-    EXPECT_EQ(state.DirList, (Strings{"", "\\C\\", "\\A\\", "\\B\\", "\\"}));
+    EXPECT_EQ(entries(list), (Strings{"\\C\\", "\\A\\", "\\B\\", "\\"}));
 
-    state.DirList = {"", "\\B\\", "\\A\\", "\\C\\", "\\"};
-    SortDirListByLength(state);
-    EXPECT_EQ(state.DirList, (Strings{"", "\\B\\", "\\A\\", "\\C\\", "\\"}));
+    list = listOf({"\\B\\", "\\A\\", "\\C\\", "\\"});
+    SortDirListByLength(list);
+    EXPECT_EQ(entries(list), (Strings{"\\B\\", "\\A\\", "\\C\\", "\\"}));
 
-    state.DirList = {"", "\\ONLY\\", "spare"};
-    state.DirCount = 1;
-    SortDirListByLength(state);
-    EXPECT_EQ(state.DirList, (Strings{"", "\\ONLY\\", "spare"}));
+    list = listOf({"\\ONLY\\"});
+    EXPECT_EQ(SortDirListByLength(list), std::vector<std::size_t>{0});
+    EXPECT_EQ(entries(list), Strings{"\\ONLY\\"});
+    EXPECT_EQ(list.DirCount(), 1);
 }
 
 // ---- ReportSkippedNames ---------------------------------------------------------------------------------------
