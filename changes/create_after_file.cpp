@@ -71,22 +71,24 @@ public:
         : m_ctx(ctx), m_beforePath(std::move(beforePath)), m_afterPath(std::move(afterPath))
     {}
 
-    void run();
+    // Makes the record; the result says how it ended, and what the record holds.
+    AfterResult run();
 
 private:
-    enum class Outcome { Done, Cancelled, Failed };
+    enum class Step { Done, Cancelled, Failed };
 
-    Outcome processDrive(char letter, char& nextDrive);
+    Step processDrive(char letter, char& nextDrive);
     bool waitUntilReadable(char letter);
     void findNewFiles(char letter, const LineStore& oldDirectories, const LineStore& oldFiles, const DirList& current,
                       const DirectoryFiles& currentFiles);
     void considerFile(std::string_view directory, std::string_view name, const OldFileIndex& index);
-    Outcome compareSystemFiles();
+    Step compareSystemFiles();
 
-    // A message and its notice.
+    // A message and its notice, and the kind of failure behind it.
     struct Failure {
         Notice notice;
         std::string text;
+        ErrorKind kind = ErrorKind::Other;
     };
 
     // Ends the command without a record: closes both files, deletes the partial AFTER file and says why.
@@ -110,9 +112,11 @@ private:
     long m_fileCount = 0;
     std::size_t m_skippedNames = 0;
     bool m_changed[4] = {false, false, false, false};
+    std::string m_drives;
+    AfterResult m_result;
 };
 
-void AfterFileCreation::run()
+AfterResult AfterFileCreation::run()
 {
     State& state = m_ctx.state;
     Panel& panel = m_ctx.panel;
@@ -122,7 +126,8 @@ void AfterFileCreation::run()
         m_ctx.prompts.messageBox(Notice::AfterFileReadFailed,
                                  "Unable to read " + opened.error().describe() + "." + kNothingCreated, Buttons::Ok,
                                  Icon::Exclamation, "Error");
-        return;
+        m_result.error = opened.error().kind;
+        return m_result;
     }
     m_before = std::move(*opened);
     BeforeFileReader before(*m_before);
@@ -131,7 +136,8 @@ void AfterFileCreation::run()
         m_before.reset();
         const Failure why = readFailure(header.error());
         m_ctx.prompts.messageBox(why.notice, why.text + kNothingCreated, Buttons::Ok, Icon::Exclamation, "Error");
-        return;
+        m_result.error = why.kind;
+        return m_result;
     }
 
     panel.setOkVisible(false);
@@ -151,36 +157,37 @@ void AfterFileCreation::run()
             "Unable to create the AFTER file " + created.error().describe() + ". The BEFORE file is kept.", Buttons::Ok,
             Icon::Exclamation, "Error");
         close();
-        return;
+        m_result.error = created.error().kind;
+        return m_result;
     }
     m_after = std::move(*created);
     record().programName(state.ProgramName);
 
     while (drive != 0) {
         char nextDrive = 0;
-        const Outcome outcome = processDrive(drive, nextDrive);
-        if (outcome == Outcome::Cancelled) {
+        const Step step = processDrive(drive, nextDrive);
+        if (step == Step::Cancelled) {
             cancel();
-            return;
+            return m_result;
         }
-        if (outcome == Outcome::Failed) {
-            return;
+        if (step == Step::Failed) {
+            return m_result;
         }
         drive = nextDrive;
         if (m_ctx.events.stopRequested()) {
             cancel();
-            return;
+            return m_result;
         }
     }
 
-    if (compareSystemFiles() == Outcome::Failed) {
-        return;
+    if (compareSystemFiles() == Step::Failed) {
+        return m_result;
     }
     // The last moment a stop leaves no record: from here on the AFTER file is completed and replaces the BEFORE
     // file.
     if (m_ctx.events.stopRequested()) {
         cancel();
-        return;
+        return m_result;
     }
 
     // The record must be complete on disk before the snapshot it replaces goes.
@@ -188,8 +195,9 @@ void AfterFileCreation::run()
     m_after.reset();
     m_before.reset();
     if (!finished) {
-        fail({Notice::AfterFileNotWritten, "Unable to write the AFTER file " + finished.error().describe() + "."});
-        return;
+        fail({Notice::AfterFileNotWritten, "Unable to write the AFTER file " + finished.error().describe() + ".",
+              finished.error().kind});
+        return m_result;
     }
     m_ctx.events.processEvents();
 
@@ -205,6 +213,18 @@ void AfterFileCreation::run()
     }
     ReportSkippedNames(m_ctx.prompts, m_skippedNames);
 
+    m_result.outcome = Outcome::Done;
+    m_result.record = m_afterPath;
+    m_result.programName = state.ProgramName;
+    m_result.drives = m_drives;
+    m_result.directories = m_directoryCount;
+    m_result.files = m_fileCount;
+    for (std::size_t k = 0; k < m_result.changed.size(); ++k) {
+        m_result.changed[k] = m_changed[k];
+    }
+    m_result.passedOver = m_skippedNames;
+    m_result.beforeFileKept = !removed;
+
     showReport();
     if (removed) {
         SetBeforePairs(m_ctx.main, false);
@@ -212,22 +232,24 @@ void AfterFileCreation::run()
         UpdateBeforePairs(m_ctx);
     }
     close();
+    return m_result;
 }
 
-AfterFileCreation::Outcome AfterFileCreation::processDrive(char letter, char& nextDrive)
+AfterFileCreation::Step AfterFileCreation::processDrive(char letter, char& nextDrive)
 {
     Panel& panel = m_ctx.panel;
     BeforeFileReader before(*m_before);
 
     record().driveLetter(letter);
+    m_drives += letter;
     if (!waitUntilReadable(letter)) {
-        return Outcome::Cancelled;
+        return Step::Cancelled;
     }
 
     LineStore oldDirectories;
     if (Status read = before.readDirectories(letter, oldDirectories); !read) {
         fail(readFailure(read.error()));
-        return Outcome::Failed;
+        return Step::Failed;
     }
     m_ctx.events.processEvents();
 
@@ -238,10 +260,10 @@ AfterFileCreation::Outcome AfterFileCreation::processDrive(char letter, char& ne
     const Result<DirList> scanned = ReadDirectoryTree(m_ctx, std::string(1, letter) + ":\\", &counts, &currentFiles);
     if (!scanned) {
         if (StoppedByUser(scanned.error())) {
-            return Outcome::Cancelled;
+            return Step::Cancelled;
         }
         fail(readFailure(scanned.error()));
-        return Outcome::Failed;
+        return Step::Failed;
     }
     m_skippedNames += counts.skipped;
     const DirList& current = *scanned;
@@ -275,14 +297,14 @@ AfterFileCreation::Outcome AfterFileCreation::processDrive(char letter, char& ne
     LineStore oldFiles;
     if (Status read = before.readFiles(letter, oldFiles, nextDrive); !read) {
         fail(readFailure(read.error()));
-        return Outcome::Failed;
+        return Step::Failed;
     }
 
     panel.progress(8, "Identifying and saving new file names in directory:");
     findNewFiles(letter, oldDirectories, oldFiles, current, currentFiles);
     panel.setLine(9, {});
     panel.repaint();
-    return Outcome::Done;
+    return Step::Done;
 }
 
 bool AfterFileCreation::waitUntilReadable(char letter)
@@ -361,21 +383,21 @@ void AfterFileCreation::considerFile(std::string_view directory, std::string_vie
     ++m_fileCount;
 }
 
-AfterFileCreation::Outcome AfterFileCreation::compareSystemFiles()
+AfterFileCreation::Step AfterFileCreation::compareSystemFiles()
 {
     const State& state = m_ctx.state;
     std::string marker;
     for (int i = 0; i < 4; ++i) {
         if (m_ctx.events.stopRequested()) {
-            return Outcome::Cancelled;  // run() ends as a Cancel does
+            return Step::Cancelled;  // run() ends as a Cancel does
         }
         // The reader stands after "*AUTOEXEC*" for the first copy; each later copy's start marker is skipped.
         if (i > 0 && !m_before->readLine(marker)) {
             const Status status = m_before->status();
-            fail(readFailure(status ? DamagedBefore("it ends before the copy of " +
-                                                    std::string(kConfigFiles[i].fileName))
-                                    : status.error()));
-            return Outcome::Failed;
+            fail(readFailure(status
+                                 ? DamagedBefore("it ends before the copy of " + std::string(kConfigFiles[i].fileName))
+                                 : status.error()));
+            return Step::Failed;
         }
         AfterFileWriter out = record();
         const Result<bool> SectionChanged = CompareSystemFileSection(
@@ -383,11 +405,11 @@ AfterFileCreation::Outcome AfterFileCreation::compareSystemFiles()
             kConfigFiles[i].section);
         if (!SectionChanged) {
             fail(readFailure(SectionChanged.error()));
-            return Outcome::Failed;
+            return Step::Failed;
         }
         m_changed[i] = *SectionChanged;
     }
-    return Outcome::Done;
+    return Step::Done;
 }
 
 std::string AfterFileCreation::removePartialAfterFile()
@@ -401,13 +423,16 @@ std::string AfterFileCreation::removePartialAfterFile()
 AfterFileCreation::Failure AfterFileCreation::readFailure(const Error& error) const
 {
     if (error.kind == ErrorKind::Damaged) {
-        return {Notice::BeforeFileDamaged, "The BEFORE file " + m_beforePath + " is damaged: " + error.reason + "."};
+        return {Notice::BeforeFileDamaged, "The BEFORE file " + m_beforePath + " is damaged: " + error.reason + ".",
+                error.kind};
     }
-    return {Notice::AfterFileReadFailed, "Unable to read " + error.describe() + "."};
+    return {Notice::AfterFileReadFailed, "Unable to read " + error.describe() + ".", error.kind};
 }
 
 void AfterFileCreation::fail(const Failure& why)
 {
+    m_result.outcome = Outcome::Failed;
+    m_result.error = why.kind;
     m_before.reset();
     m_after.reset();
     const std::string leftOver = removePartialAfterFile();
@@ -418,6 +443,7 @@ void AfterFileCreation::fail(const Failure& why)
 
 void AfterFileCreation::cancel()
 {
+    m_result.outcome = Outcome::Cancelled;
     m_before.reset();
     m_after.reset();
     m_ctx.events.processEvents();
@@ -458,17 +484,19 @@ void AfterFileCreation::close()
 
 }  // namespace
 
-void CreateAfterFile(const Context& ctx)
+AfterResult CreateAfterFile(const Context& ctx)
 {
     MainWindowHidden hidden(ctx.main);
     const std::string beforePath = ctx.state.DataFolder + std::string(kBeforeFileName);
     if (!ctx.fs.exists(beforePath)) {
         ctx.prompts.beep();
         ctx.prompts.messageBox(Notice::NoBeforeFile, kNoBeforeFile, Buttons::Ok, Icon::Exclamation, "Error");
-        return;
+        AfterResult none;
+        none.error = ErrorKind::NotFound;
+        return none;
     }
     AfterFileCreation creation(ctx, beforePath, FreeAfterPath(ctx));
-    creation.run();
+    return creation.run();
 }
 
 }  // namespace morvane

@@ -1,5 +1,10 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <string>
+
+#include "core/command_result.h"
 #include "core/context.h"
 
 namespace morvane {
@@ -20,6 +25,16 @@ namespace morvane {
 //
 // A damaged BEFORE.DAT, or a file that cannot be read or written, stops the command with an error message:
 // BEFORE.DAT is kept and no partial AFTER file remains.
-void CreateAfterFile(const Context& ctx);
+struct AfterResult : CommandResult {
+    std::string record;             // the AFTER file written
+    std::string programName;        // its first line
+    std::string drives;             // its drive letters, in order
+    long directories = 0;           // new directories
+    long files = 0;                 // new files in older directories
+    std::array<bool, 4> changed{};  // AUTOEXEC.BAT, CONFIG.SYS, WIN.INI, SYSTEM.INI, as in kConfigFiles
+    std::size_t passedOver = 0;     // names a Windows path cannot express
+    bool beforeFileKept = false;    // the BEFORE file could not be deleted afterwards (reported)
+};
+AfterResult CreateAfterFile(const Context& ctx);
 
 }  // namespace morvane

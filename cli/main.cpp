@@ -1,11 +1,11 @@
-// morvane-cli: the commands of Morvane's main window for a terminal. It runs the same engine commands as the
-// windows, through terminal implementations of the interfaces the windows implement, on the same record files.
+// morvane-cli: the commands of Morvane's main window for a terminal. It calls the same engine commands as the
+// windows, with their inputs from the command line, and acts on the results they return; the questions they
+// still ask are answered by notice (cli/terminal.h).
 
 #include <array>
 #include <cstdio>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -21,12 +21,9 @@
 #include "platform/file_system.h"
 #include "platform/folder_options.h"
 #include "records/after_file_reader.h"
-#include "records/before_file_reader.h"
 #include "records/first_line.h"
-#include "records/line_store.h"
 #include "records/record_format.h"
 #include "removal/delete_program.h"
-#include "report/list_system_file_changes.h"
 #include "report/show_report.h"
 #include "snapshot/create_before_file.h"
 
@@ -140,45 +137,6 @@ std::string numbersText(const RecordNumbers& numbers, const std::string& what)
            what + (numbers.drives.size() == 1 ? " on drive " : " on drives ") + drives;
 }
 
-// The numbers of the BEFORE file: its directory lines (each drive's root among them) and its file lines.
-std::optional<RecordNumbers> beforeFileNumbers(const FileSystem& fs, const std::string& path)
-{
-    auto opened = fs.openForReading(path);
-    if (!opened) {
-        return std::nullopt;
-    }
-    BeforeFileReader reader(**opened);
-    std::string name;
-    char drive = 0;
-    if (!reader.readHeader(name, drive)) {
-        return std::nullopt;
-    }
-    RecordNumbers numbers;
-    while (drive != 0) {
-        numbers.drives += drive;
-        LineStore lines;
-        char next = 0;
-        if (!reader.readDirectories(drive, lines)) {
-            return std::nullopt;
-        }
-        numbers.directories += static_cast<long>(lines.size());
-        lines.clear();
-        if (!reader.readFiles(drive, lines, next)) {
-            return std::nullopt;
-        }
-        numbers.files += static_cast<long>(lines.size());
-        drive = next;
-    }
-    return numbers;
-}
-
-// The names of the AFTER files in the data folder.
-std::set<std::string> afterFiles(Session& s)
-{
-    auto listing = s.fs().list(s.state().DataFolder + std::string(kAfterFilePattern), 0);
-    return listing ? std::set<std::string>(listing->names.begin(), listing->names.end()) : std::set<std::string>();
-}
-
 // The one-line result of a command that made a record, on standard error unless -q.
 void tellResult(Session& s, const std::string& text)
 {
@@ -189,58 +147,41 @@ void tellResult(Session& s, const std::string& text)
 
 int runBefore(Session& s, const CommandLine& line)
 {
-    s.prompts().answerInput(Notice::ProgramNameInput, line.operands[0]);
-    s.prompts().answerInput(Notice::DriveLettersInput, line.value(Option::Drives, "C"));
-    const bool existed = s.fs().exists(beforePath(s));
+    const BeforeRequest request{line.operands[0], line.value(Option::Drives, "C")};
+    BeforeResult result;
     {
         Interrupt interrupt;
-        CreateBeforeFile(s.ctx());
+        result = CreateBeforeFile(s.ctx(), request);
         if (Interrupt::requested()) {
             s.terminal().message("morvane-cli: stopped; no BEFORE file was made.");
             Interrupt::endProgram();
         }
     }
-    const bool made = !existed && s.fs().exists(beforePath(s));
-    if (made) {
-        if (const auto numbers = beforeFileNumbers(s.fs(), beforePath(s))) {
-            tellResult(s, "BEFORE file made for " + s.state().ProgramName + ": " + numbersText(*numbers, ""));
-        }
+    if (result.done()) {
+        tellResult(s, "BEFORE file made for " + request.programName + ": " +
+                          numbersText({result.directories, result.files, result.drives}, ""));
     }
-    return finish(s, made);
+    return finish(s, result.done());
 }
 
 int runAfter(Session& s)
 {
-    const std::set<std::string> earlier = afterFiles(s);
+    AfterResult result;
     {
         Interrupt interrupt;
-        CreateAfterFile(s.ctx());
-        if (Interrupt::requested() && !s.panel().waitedForOk()) {
+        result = CreateAfterFile(s.ctx());
+        if (Interrupt::requested() && !result.done()) {
             s.terminal().message("morvane-cli: stopped; no AFTER file was made and the BEFORE file is kept.");
             Interrupt::endProgram();
         }
     }
-    // The installation report is shown only when the AFTER file was made. A directory that could not be read
-    // was reported but does not undo the record.
-    if (s.panel().waitedForOk()) {
-        for (const std::string& name : afterFiles(s)) {
-            if (earlier.contains(name)) {
-                continue;
-            }
-            const auto record = ReadAfterRecord(s.fs(), s.state().DataFolder + name);
-            if (!record) {
-                continue;
-            }
-            RecordNumbers numbers;
-            for (const AfterDrive& drive : record->drives) {
-                numbers.directories += static_cast<long>(drive.directories.size());
-                numbers.files += static_cast<long>(drive.files.size());
-                numbers.drives += drive.letter;
-            }
-            tellResult(s, name + " made for " + record->programName + ": " + numbersText(numbers, " added"));
-        }
+    // A directory that could not be read was reported but does not undo the record.
+    if (result.done()) {
+        const std::string name = result.record.substr(result.record.find_last_of('/') + 1);
+        tellResult(s, name + " made for " + result.programName + ": " +
+                          numbersText({result.directories, result.files, result.drives}, " added"));
     }
-    return s.terminal().missing().empty() && s.panel().waitedForOk() ? 0 : kFailed;
+    return s.terminal().missing().empty() && result.done() ? 0 : kFailed;
 }
 
 int runList(Session& s)
@@ -249,7 +190,7 @@ int runList(Session& s)
     std::string out;
     // Without AFTER files there is nothing to select from: an empty list, not an error.
     if (CountFiles(s.fs(), s.state().DataFolder + std::string(kAfterFilePattern)) > 0) {
-        NumberedAfterFileList list = NumberedAfterFileList::listing();
+        NumberedAfterFileList list;
         AfterSelection selection;
         SelectAfterFile(c, list, selection);
         for (const std::string& entry : list.lines()) {
@@ -263,38 +204,32 @@ int runList(Session& s)
     return finish(s, true);
 }
 
+// The record of program `number`; nothing (and a message) when the data folder holds none of that number.
+std::optional<std::string> recordOf(Session& s, long number)
+{
+    std::string path = s.state().DataFolder + AfterFileName(number);
+    if (!s.fs().exists(path)) {
+        noSuchProgram(number);
+        return std::nullopt;
+    }
+    return path;
+}
+
 int runReport(Session& s, const CommandLine& line)
 {
     const long number = *programNumber(line.operands[0]);
-    const bool json = line.has(Option::Json);
-    const bool details = json || line.has(Option::Details);
-    NumberedAfterFileList list = NumberedAfterFileList::picking(number);
-    TerminalReportWindow window(details, s.fs());
-    NoPrinter printer;
-    ShowReport(s.ctx(), list, window, printer);
-    if (list.offered() && !list.found()) {
-        return noSuchProgram(number);
-    }
-    if (!window.filled()) {
+    const auto path = recordOf(s, number);
+    if (!path) {
         return kFailed;
     }
-    if (details) {
-        // The lines each configuration file's section added and removed, as two lists.
-        auto record = ReadAfterRecord(s.fs(), s.state().DataFolder + list.chosenFile());
-        if (!record) {
-            s.terminal().message("morvane-cli: " + record.error().reason);
-            return kFailed;
-        }
-        std::array<LineChanges, 4> changes;
-        for (std::size_t k = 0; k < changes.size(); ++k) {
-            const ConfigSection& section = record->sections[k];
-            if (section.changed) {
-                changes[k] = AddedAndRemovedLines(section.oldLines, section.newLines);
-            }
-        }
-        window.setLineChanges(std::move(changes));
+    auto report = ReadProgramReport(s.fs(), *path);
+    if (!report) {
+        ReportAfterFileError(s.prompts(), Notice::ReportRecordUnreadable, report.error());
+        return kFailed;
     }
-    const std::string out = json ? window.json(number, s.state().ProgramName) : window.text();
+    const bool json = line.has(Option::Json);
+    const std::string out =
+        json ? ReportJson(number, *report, s.fs()) : ReportText(*report, json || line.has(Option::Details), s.fs());
     std::fputs(out.c_str(), stdout);
     return finish(s, true);
 }
@@ -340,50 +275,32 @@ int runRemove(Session& s, const CommandLine& line)
     if (dryRun) {
         s.terminal().answerForDryRun();
     }
-    if (!answersGiven(s, number)) {
+    if (!recordOf(s, number) || !answersGiven(s, number)) {
         return kFailed;
     }
-    NumberedAfterFileList list = NumberedAfterFileList::picking(number);
     TerminalRestoreOptions form4(s.terminal());
     PrintedPlan plan(s.fs(), s.terminal());
-    DeleteProgram(s.ctx(), list, form4, dryRun ? &plan : nullptr);
-    if (list.offered() && !list.found()) {
-        return noSuchProgram(number);
-    }
-    if (!list.found()) {
-        return kFailed;
-    }
-    const std::string path = s.state().DataFolder + list.chosenFile();
-    return finish(s, dryRun ? plan.lastRemoved() == path : !s.fs().exists(path));
+    const DeletionResult result = DeleteProgram(s.ctx(), number, form4, dryRun ? &plan : nullptr);
+    return finish(s, result.done());
 }
 
 int runForget(Session& s, const CommandLine& line)
 {
     const long number = *programNumber(line.operands[0]);
-    NumberedAfterFileList list = NumberedAfterFileList::picking(number);
-    DeleteAfterFile(s.ctx(), list);
-    if (list.offered() && !list.found()) {
-        return noSuchProgram(number);
+    if (!recordOf(s, number)) {
+        return kFailed;
     }
-    return finish(s, list.found() && !s.fs().exists(s.state().DataFolder + list.chosenFile()));
+    return finish(s, DeleteAfterFile(s.ctx(), number).done());
 }
 
 int runForgetBefore(Session& s)
 {
-    const bool existed = s.fs().exists(beforePath(s));
-    DeleteBeforeFile(s.ctx());
-    return finish(s, existed && !s.fs().exists(beforePath(s)));
+    return finish(s, DeleteBeforeFile(s.ctx()).done());
 }
 
 int runForgetSafety(Session& s)
 {
-    DeleteSafetyFiles(s.ctx());
-    bool anyLeft = false;
-    for (const ConfigFile& file : kConfigFiles) {
-        const SystemFile names = SystemFileOf({s.state().BootDrive, s.state().WinDir}, file);
-        anyLeft = anyLeft || s.fs().exists(names.safetyCopy) || s.fs().exists(names.missingFile);
-    }
-    return finish(s, !anyLeft);
+    return finish(s, DeleteSafetyFiles(s.ctx()).done());
 }
 
 }  // namespace

@@ -70,7 +70,6 @@ bool readAnswer(int input, std::string& line)
 }
 
 // Categories 3..6 of the report.
-constexpr const char* kConfigNames[] = {"AUTOEXEC.BAT", "CONFIG.SYS", "WIN.INI", "SYSTEM.INI"};
 
 // What a notice is to the terminal.
 enum class Role {
@@ -389,15 +388,11 @@ Answer TerminalPrompts::askYesNo(std::string_view question, std::string_view opt
     return choice < 0 ? safe : choice == 0 ? Answer::Yes : Answer::No;
 }
 
-std::string TerminalPrompts::inputBox(Notice notice, std::string_view, std::string_view, std::string_view)
+std::string TerminalPrompts::inputBox(Notice, std::string_view, std::string_view, std::string_view)
 {
-    const auto given = m_inputs.find(notice);
-    if (given == m_inputs.end()) {
-        return {};
-    }
-    std::string answer = std::move(given->second);
-    m_inputs.erase(given);
-    return answer;
+    // The terminal's commands take their inputs from the command line and hand them to the engine; an input box
+    // that is shown all the same answers empty, which ends its command.
+    return {};
 }
 
 void TerminalPrompts::beep()
@@ -473,20 +468,13 @@ void TerminalPanel::waitForOk()
 
 int NumberedAfterFileList::ChooseFrom(const AfterSelection& selection)
 {
-    m_offered = true;
     // The window shows the names up to the first empty one.
     for (long i = 1; i <= selection.AfterCount; ++i) {
         const auto at = static_cast<std::size_t>(i);
         if (selection.AfterNames[at].empty()) {
             break;
         }
-        if (m_number < 0) {
-            m_lines.push_back(std::to_string(selection.AfterNumbers[at]) + "\t" + selection.AfterNames[at]);
-        } else if (selection.AfterNumbers[at] == m_number) {
-            m_found = true;
-            m_chosenFile = selection.AfterFileNames[at];
-            return static_cast<int>(i - 1);
-        }
+        m_lines.push_back(std::to_string(selection.AfterNumbers[at]) + "\t" + selection.AfterNames[at]);
     }
     return -1;
 }
@@ -525,86 +513,79 @@ int TerminalRestoreOptions::ShowRestoreOptions(const std::string& path, const st
     return choice < 0 ? 1 : choice + 1;
 }
 
-short TerminalReportWindow::waitForChoice()
+namespace {
+
+// The directories or files of a report with their paths on disk, as text lines or as JSON objects.
+std::string EntryLine(const std::string& entry, const FileSystem& fs)
 {
-    m_waited = true;
-    if (m_details) {
-        for (int category = m_asked + 1; category <= kReportSystem; ++category) {
-            if (m_visible[static_cast<std::size_t>(category)]) {
-                m_asked = category;
-                return static_cast<short>(category);
-            }
-        }
-    }
-    return kReportOk;
+    return entry + "\t" + DiskPath(fs, entry, Lookup::Exact);
 }
 
-std::vector<std::string> TerminalReportWindow::entryLines(int category) const
-{
-    std::vector<std::string> lines;
-    if (category <= kReportFiles) {
-        for (const std::string& entry : m_entries[static_cast<std::size_t>(category)]) {
-            lines.push_back(entry + "\t" + DiskPath(m_fs, entry, Lookup::Exact));
-        }
-        return lines;
-    }
-    const LineChanges& changes = m_lineChanges[static_cast<std::size_t>(category - kReportAutoexec)];
-    for (const std::string& line : changes.added) {
-        lines.push_back("added\t" + line);
-    }
-    for (const std::string& line : changes.removed) {
-        lines.push_back("removed\t" + line);
-    }
-    return lines;
-}
-
-std::string TerminalReportWindow::entryObjects(int category) const
+std::string EntryObjects(const std::vector<std::string>& entries, const FileSystem& fs)
 {
     std::string out = "[";
-    for (const std::string& entry : m_entries[static_cast<std::size_t>(category)]) {
+    for (const std::string& entry : entries) {
         out += out.size() > 1 ? ", " : "";
         out += "{\"path\": " + JsonString(entry) +
-               ", \"disk_path\": " + JsonString(DiskPath(m_fs, entry, Lookup::Exact)) + "}";
+               ", \"disk_path\": " + JsonString(DiskPath(fs, entry, Lookup::Exact)) + "}";
     }
     return out + "]";
 }
 
-std::string TerminalReportWindow::text() const
+}  // namespace
+
+std::string ReportText(const ProgramReport& report, bool details, const FileSystem& fs)
 {
-    std::string out = m_caption + "\n";
-    out += "Directories added: " + std::to_string(m_directories) + "\n";
-    out += "Files Added: " + std::to_string(m_files) + "\n";
-    for (int k = 0; k < 4; ++k) {
-        out += std::string(kConfigNames[k]) + " changed: " + m_results[static_cast<std::size_t>(k + 3)] + "\n";
+    std::string out = ReportCaption(report.programName) + "\n";
+    out += "Directories added: " + std::to_string(report.directories.size()) + "\n";
+    out += "Files Added: " + std::to_string(report.files.size()) + "\n";
+    for (std::size_t k = 0; k < report.configuration.size(); ++k) {
+        out += std::string(kConfigFiles[k].fileName) +
+               " changed: " + ReportResultText(report.configuration[k].changed) + "\n";
     }
-    for (int category = kReportDirectories; category <= kReportSystem; ++category) {
-        const auto at = static_cast<std::size_t>(category);
-        if (!m_details || !m_visible[at]) {
+    if (!details) {
+        return out;
+    }
+    for (const auto& [category, entries] :
+         {std::pair{kReportDirectories, &report.directories}, std::pair{kReportFiles, &report.files}}) {
+        if (!entries->empty()) {
+            out += "\n" + ReportListTitle(category) + "\n";
+            for (const std::string& entry : *entries) {
+                out += EntryLine(entry, fs) + "\n";
+            }
+        }
+    }
+    for (std::size_t k = 0; k < report.configuration.size(); ++k) {
+        const ConfigurationReport& config = report.configuration[k];
+        if (!config.changed) {
             continue;
         }
-        out += "\n" + m_titles[at] + "\n";
-        for (const std::string& line : entryLines(category)) {
-            out += line + "\n";
+        out += "\n" + ReportListTitle(kReportAutoexec + static_cast<int>(k)) + "\n";
+        for (const std::string& line : config.lines.added) {
+            out += "added\t" + line + "\n";
+        }
+        for (const std::string& line : config.lines.removed) {
+            out += "removed\t" + line + "\n";
         }
     }
     return out;
 }
 
-std::string TerminalReportWindow::json(long number, const std::string& programName) const
+std::string ReportJson(long number, const ProgramReport& report, const FileSystem& fs)
 {
-    std::string out = "{\"number\": " + std::to_string(number) + ", \"program\": " + JsonString(programName);
-    out += ", \"directories_added\": " + std::to_string(m_directories);
-    out += ", \"files_added\": " + std::to_string(m_files);
-    out += ", \"directories\": " + entryObjects(kReportDirectories);
-    out += ", \"files\": " + entryObjects(kReportFiles);
+    std::string out = "{\"number\": " + std::to_string(number) + ", \"program\": " + JsonString(report.programName);
+    out += ", \"directories_added\": " + std::to_string(report.directories.size());
+    out += ", \"files_added\": " + std::to_string(report.files.size());
+    out += ", \"directories\": " + EntryObjects(report.directories, fs);
+    out += ", \"files\": " + EntryObjects(report.files, fs);
     out += ", \"configuration\": [";
-    for (int k = 0; k < 4; ++k) {
-        const auto at = static_cast<std::size_t>(k + 3);
+    for (std::size_t k = 0; k < report.configuration.size(); ++k) {
+        const ConfigurationReport& config = report.configuration[k];
         out += k > 0 ? ", {\"file\": " : "{\"file\": ";
-        out += JsonString(kConfigNames[k]);
-        out += std::string(", \"changed\": ") + (m_visible[at] ? "true" : "false");
-        out += ", \"added\": " + JsonList(m_lineChanges[static_cast<std::size_t>(k)].added);
-        out += ", \"removed\": " + JsonList(m_lineChanges[static_cast<std::size_t>(k)].removed) + "}";
+        out += JsonString(kConfigFiles[k].fileName);
+        out += std::string(", \"changed\": ") + (config.changed ? "true" : "false");
+        out += ", \"added\": " + JsonList(config.lines.added);
+        out += ", \"removed\": " + JsonList(config.lines.removed) + "}";
     }
     out += "]}\n";
     return out;

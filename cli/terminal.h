@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "core/main_window.h"
-#include "core/windowless.h"
 #include "core/panel.h"
+#include "core/windowless.h"
 #include "platform/event_pump.h"
 #include "platform/file_system.h"
 #include "platform/printer.h"
@@ -23,6 +23,7 @@
 #include "removal/select_after_file.h"
 #include "report/list_system_file_changes.h"
 #include "report/report_window.h"
+#include "report/show_report.h"
 
 namespace morvane::cli {
 
@@ -115,10 +116,6 @@ class TerminalPrompts : public Prompts {
 public:
     explicit TerminalPrompts(Terminal& terminal) : m_terminal(terminal) {}
 
-    // The answer of the input box `notice` (the program name, the drive letters), from the command line. Each is
-    // used once: asked again, or never given, an input box answers empty, which aborts.
-    void answerInput(Notice notice, std::string answer) { m_inputs[notice] = std::move(answer); }
-
     Answer messageBox(Notice notice, std::string_view text, Buttons buttons, Icon icon,
                       std::string_view title) override;
     std::string inputBox(Notice notice, std::string_view prompt, std::string_view title,
@@ -132,7 +129,6 @@ private:
     // missing `option` and answered `safe`, as it is at the end of the terminal's input.
     Answer askYesNo(std::string_view question, std::string_view option, Answer safe);
     Terminal& m_terminal;
-    std::map<Notice, std::string> m_inputs;
 };
 
 // Form3 on the terminal: the progress of a long command on one line of standard error (only when that is a
@@ -183,29 +179,18 @@ private:
 // The main window has nothing to show on a terminal; the command pairs are kept for whoever asks.
 using TerminalMainWindow = WindowlessMainWindow;
 
-// The selection on the terminal: either it takes the program whose AFTER file has the number asked for, or it
-// lists the programs the selection window would show, in its order, and takes none.
+// The selection window on the terminal, for the list of programs: it collects the programs the window would
+// offer, in its order, and takes none.
 class NumberedAfterFileList : public AfterFileList {
 public:
-    static NumberedAfterFileList picking(long number) { return NumberedAfterFileList(number); }
-    static NumberedAfterFileList listing() { return NumberedAfterFileList(-1); }
-
     void setPrompt(std::string_view) override {}
     int ShowAfterFileList(const std::vector<std::string>&) override { return -1; }
     int ChooseFrom(const AfterSelection& selection) override;
 
-    bool offered() const { return m_offered; }  // the selection came as far as the list
-    bool found() const { return m_found; }
-    const std::string& chosenFile() const { return m_chosenFile; }
     // "number<TAB>program name" per program listed.
     const std::vector<std::string>& lines() const { return m_lines; }
 
 private:
-    explicit NumberedAfterFileList(long number) : m_number(number) {}
-    long m_number;
-    bool m_offered = false;
-    bool m_found = false;
-    std::string m_chosenFile;
     std::vector<std::string> m_lines;
 };
 
@@ -219,61 +204,12 @@ private:
     Terminal& m_terminal;
 };
 
-// ReportForm on the terminal: keeps what the report fills in, and presses Details for every category that has
-// them when the details are wanted. Each directory and file is shown with its path on disk, found in `fs`.
-class TerminalReportWindow : public ReportWindow {
-public:
-    TerminalReportWindow(bool details, const FileSystem& fs) : m_details(details), m_fs(fs) {}
-
-    void setCaption(std::string_view caption) override { m_caption = caption; }
-    void show() override {}
-    void repaint() override {}
-    void close() override {}
-    void setDirectoryCount(long count) override { m_directories = count; }
-    void setFileCount(long count) override { m_files = count; }
-    void setResult(int category, std::string_view text, ResultColour) override { m_results[category] = text; }
-    void setDetailsVisible(int category, bool visible) override { m_visible[category] = visible; }
-    void setPrintEnabled(bool) override {}
-    void setListTitle(std::string_view title) override { m_titles[m_asked] = title; }
-    void setList(const std::vector<std::string>& entries) override { m_entries[m_asked] = entries; }
-    short waitForChoice() override;
-
-    bool filled() const { return m_waited; }
-    // The lines each configuration file's section added and removed, in the order of kConfigFiles. The window
-    // lists them under banners; the terminal gives the two lists.
-    void setLineChanges(std::array<LineChanges, 4> changes) { m_lineChanges = std::move(changes); }
-
-    // The report as text: the caption, the counts and the four results, then with details each category's
-    // title and entries: a directory or file as its Windows path, a tab and its path on disk; a configuration
-    // line as "added" or "removed", a tab and the line.
-    std::string text() const;
-    // The same as one JSON document (see JsonString for the names that are not UTF-8).
-    std::string json(long number, const std::string& programName) const;
-
-private:
-    // The directories or files of the category, as text lines or JSON objects.
-    std::vector<std::string> entryLines(int category) const;
-    std::string entryObjects(int category) const;
-
-    bool m_details;
-    const FileSystem& m_fs;
-    bool m_waited = false;
-    int m_asked = 0;
-    std::string m_caption;
-    long m_directories = 0;
-    long m_files = 0;
-    std::array<std::string, 7> m_results;
-    std::array<bool, 7> m_visible{};
-    std::array<std::string, 7> m_titles;
-    std::array<std::vector<std::string>, 7> m_entries;
-    std::array<LineChanges, 4> m_lineChanges;
-};
-
-// The report's printer is never asked on a terminal: there is no Print button.
-class NoPrinter : public Printer {
-public:
-    void printLines(const std::vector<std::string>&) override {}
-};
+// The report of one program as text: its caption, the counts and whether each configuration file changed,
+// then with `details` each category's title and entries: a directory or file as its Windows path, a tab and its
+// path on disk (found in `fs`); a configuration line as "added" or "removed", a tab and the line.
+std::string ReportText(const ProgramReport& report, bool details, const FileSystem& fs);
+// The same as one JSON document (see JsonString for the names that are not UTF-8).
+std::string ReportJson(long number, const ProgramReport& report, const FileSystem& fs);
 
 // What a dry run of Delete program would do, one line per step on standard output: the step, a blank, the
 // Windows path, a tab and the path on disk (a file of the data folder, which has no Windows path, shows its

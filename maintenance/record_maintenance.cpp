@@ -24,12 +24,12 @@ std::string folderOf(const std::string& path)
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
-// Deletes a file; a failure is reported with the file's name and the system's reason.
-void deleteReported(const Context& ctx, const std::string& path)
+// Deletes a file; a failure is reported with the file's name and the system's reason, and returned.
+Status deleteReported(const Context& ctx, const std::string& path)
 {
     const Status removed = ctx.fs.removeFile(path);
     if (removed) {
-        return;
+        return removed;
     }
     std::string text = "Unable to delete " + path;
     if (!removed.error().reason.empty()) {
@@ -37,6 +37,32 @@ void deleteReported(const Context& ctx, const std::string& path)
     }
     text += ".";
     showError(ctx, Notice::FileNotDeleted, text);
+    return removed;
+}
+
+CommandResult Ended(Outcome outcome, ErrorKind kind = ErrorKind::Other)
+{
+    CommandResult result;
+    result.outcome = outcome;
+    result.error = kind;
+    return result;
+}
+
+CommandResult Deleted(const Status& removed)
+{
+    return removed ? Ended(Outcome::Done) : Ended(Outcome::Failed, removed.error().kind);
+}
+
+// Asks before the AFTER file at `path` is forgotten, then deletes it.
+CommandResult ForgetAfterFile(const Context& ctx, const std::string& path)
+{
+    const std::string name = ProgramNameOr(ctx.fs, path, "*CORRUPTED AFTER FILE*");
+    if (!AskYesNo(ctx.prompts, Notice::ConfirmAfterFileDeletion, "Delete AFTER file for " + name + "? Are you sure")) {
+        return Ended(Outcome::Cancelled);
+    }
+    const CommandResult result = Deleted(deleteReported(ctx, path));
+    UpdateAfterPairs(ctx);
+    return result;
 }
 
 constexpr const char* kSafetyWarning =
@@ -60,20 +86,18 @@ void DeleteAfterFile(const Context& ctx, AfterFileList& list)
 
     // An entry whose number does not lead back to its own file (AFTER07.DAT gives AFTER7.DAT) is refused with
     // a message, so no other program's record is ever offered or deleted in its place.
-    const std::optional<std::string> path = ChosenAfterFilePath(ctx, selection);
-    if (!path) {
-        return;
+    if (const std::optional<std::string> path = ChosenAfterFilePath(ctx, selection)) {
+        (void)ForgetAfterFile(ctx, *path);
     }
-
-    const std::string name = ProgramNameOr(ctx.fs, *path, "*CORRUPTED AFTER FILE*");
-    if (!AskYesNo(ctx.prompts, Notice::ConfirmAfterFileDeletion, "Delete AFTER file for " + name + "? Are you sure")) {
-        return;
-    }
-    deleteReported(ctx, *path);
-    UpdateAfterPairs(ctx);
 }
 
-void DeleteBeforeFile(const Context& ctx)
+CommandResult DeleteAfterFile(const Context& ctx, long number)
+{
+    MainWindowHidden hidden(ctx.main);
+    return ForgetAfterFile(ctx, ctx.state.DataFolder + AfterFileName(number));
+}
+
+CommandResult DeleteBeforeFile(const Context& ctx)
 {
     const std::string path = ctx.state.DataFolder + std::string(kBeforeFileName);
     const Result<Listing> found = ctx.fs.list(path, kNormal);
@@ -82,25 +106,26 @@ void DeleteBeforeFile(const Context& ctx)
         showError(ctx, Notice::BeforeFolderUnreadable,
                   "Unable to read the folder " + ctx.state.DataFolder +
                       " for the BEFORE file: " + found.error().reason + ".");
-        return;
+        return Ended(Outcome::Failed, found.error().kind);
     }
     if (!found || found->names.empty()) {
         ctx.prompts.messageBox(Notice::NoBeforeFileToDelete, "No BEFORE file found.", Buttons::Ok, Icon::None, "Error");
         SetBeforePairs(ctx.main, false);
-        return;
+        return Ended(Outcome::Failed, ErrorKind::NotFound);
     }
 
     // An unreadable or empty BEFORE.DAT is still offered for deletion, under a name that says what it is.
     const std::string name = ProgramNameOr(ctx.fs, path, "*CORRUPTED BEFORE FILE*");
     if (!AskYesNo(ctx.prompts, Notice::ConfirmBeforeFileDeletion,
                   "Delete BEFORE file for " + name + "? Are you sure")) {
-        return;
+        return Ended(Outcome::Cancelled);
     }
-    deleteReported(ctx, path);
+    const CommandResult result = Deleted(deleteReported(ctx, path));
     UpdateBeforePairs(ctx);
+    return result;
 }
 
-void DeleteSafetyFiles(const Context& ctx)
+CommandResult DeleteSafetyFiles(const Context& ctx)
 {
     MainWindowHidden hidden(ctx.main);
     const State& s = ctx.state;
@@ -125,23 +150,31 @@ void DeleteSafetyFiles(const Context& ctx)
             ctx, Notice::SafetyFolderUnreadable,
             "Unable to read the folder " + unreadable->path + " for safety backup files: " + unreadable->reason + ".");
     }
+    CommandResult result = unreadable ? Ended(Outcome::Failed, unreadable->kind) : Ended(Outcome::Done);
     if (!found) {
         if (!unreadable) {
             ctx.prompts.messageBox(Notice::NoSafetyFiles, "No safety backup files found.", Buttons::Ok,
                                    Icon::Exclamation, "Error");
+            result = Ended(Outcome::Failed, ErrorKind::NotFound);
         }
     } else if (AskYesNo(ctx.prompts, Notice::ConfirmSafetyFilesDeletion,
                         std::string(kSafetyWarning) + "\nProceed with file deletion")) {
         const SystemFolders folders{s.BootDrive, s.WinDir};
         for (const ConfigFile& config : kConfigFiles) {
             for (const std::string& file : {SafetyCopyPath(folders, config), MissingFilePath(folders, config)}) {
-                if (ctx.fs.exists(file)) {
-                    deleteReported(ctx, file);
+                if (!ctx.fs.exists(file)) {
+                    continue;
+                }
+                if (const Status removed = deleteReported(ctx, file); !removed && result.done()) {
+                    result = Ended(Outcome::Failed, removed.error().kind);
                 }
             }
         }
+    } else {
+        result = Ended(Outcome::Cancelled);
     }
     UpdateSafetyPair(ctx);
+    return result;
 }
 
 }  // namespace morvane

@@ -287,6 +287,72 @@ std::string ConfirmDeletionQuestion(const std::string& programName)
     return "Delete " + programName + "? Are you sure";
 }
 
+namespace {
+
+// Everything after the choice of the record: reads and checks it whole, confirms, deletes, restores, and deletes
+// the record last.
+DeletionResult RemoveRecordedProgram(const Context& ctx, const std::string& path, RestoreOptions& form4,
+                                     DeletionPlan* plan)
+{
+    DeletionResult result;
+    result.record = path;
+    // The whole record is read and checked before anything is touched.
+    auto record = ReadAfterRecord(ctx.fs, path);
+    if (!record) {
+        ShowError(ctx, Notice::DeletionRecordUnreadable, record.error().reason + kNothingDeleted);
+        result.error = record.error().kind;
+        return result;
+    }
+    if (auto link = PathThroughLink(ctx.fs, *record, path)) {
+        ShowError(ctx, Notice::RecordUnusable, *link + kNothingDeleted);
+        result.error = ErrorKind::ThroughLink;
+        return result;
+    }
+    ctx.state.ProgramName = record->programName;
+    result.programName = record->programName;
+    // A dry run deletes nothing, so there is nothing to confirm.
+    if (!plan && !AskYesNo(ctx.prompts, Notice::ConfirmDeletion, ConfirmDeletionQuestion(ctx.state.ProgramName))) {
+        result.outcome = Outcome::Cancelled;
+        return result;
+    }
+
+    Panel& panel = ctx.panel;
+    panel.setOkVisible(false);
+    panel.show();
+    panel.blankCentred(1, 19);
+    panel.progress(1, "Deleting all traces of " + ctx.state.ProgramName);
+
+    ProgramDeletion deletion(ctx, form4, plan);
+    if (!deletion.run(*record)) {
+        result.outcome = Outcome::Cancelled;
+    } else if (!deletion.notRestored().empty()) {
+        // The record holds the only copy of the lines these files had before the installation.
+        ShowError(ctx, Notice::NotRestored, NotRestoredText(deletion.notRestored(), path));
+        result.notRestored = deletion.notRestored();
+    } else if (plan) {
+        plan->removeFile(path);
+        result.outcome = Outcome::Done;
+        result.recordKept = false;
+    } else if (const Status removed = ctx.fs.removeFile(path); !removed) {
+        ShowError(ctx, Notice::AfterFileNotDeleted,
+                  "Unable to delete the AFTER file " + path + ": " + removed.error().reason + ".");
+        result.error = removed.error().kind;
+    } else {
+        result.outcome = Outcome::Done;
+        result.recordKept = false;
+    }
+
+    panel.hide();
+    panel.blank(1, 20);
+    panel.setOkVisible(true);
+    ctx.main.showMain();
+    UpdateAfterPairs(ctx);
+    UpdateSafetyPair(ctx);
+    return result;
+}
+
+}  // namespace
+
 void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form4, DeletionPlan* plan)
 {
     MainWindowHidden hidden(ctx.main);
@@ -299,52 +365,15 @@ void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form
     if (selection.nothingChosen()) {
         return;
     }
-    const std::optional<std::string> path = ChosenAfterFilePath(ctx, selection);
-    if (!path) {
-        return;
+    if (const std::optional<std::string> path = ChosenAfterFilePath(ctx, selection)) {
+        (void)RemoveRecordedProgram(ctx, *path, form4, plan);
     }
+}
 
-    // The whole record is read and checked before anything is touched.
-    auto record = ReadAfterRecord(ctx.fs, *path);
-    if (!record) {
-        ShowError(ctx, Notice::DeletionRecordUnreadable, record.error().reason + kNothingDeleted);
-        return;
-    }
-    if (auto link = PathThroughLink(ctx.fs, *record, *path)) {
-        ShowError(ctx, Notice::RecordUnusable, *link + kNothingDeleted);
-        return;
-    }
-    ctx.state.ProgramName = record->programName;
-    // A dry run deletes nothing, so there is nothing to confirm.
-    if (!plan && !AskYesNo(ctx.prompts, Notice::ConfirmDeletion, ConfirmDeletionQuestion(ctx.state.ProgramName))) {
-        return;
-    }
-
-    Panel& panel = ctx.panel;
-    panel.setOkVisible(false);
-    panel.show();
-    panel.blankCentred(1, 19);
-    panel.progress(1, "Deleting all traces of " + ctx.state.ProgramName);
-
-    ProgramDeletion deletion(ctx, form4, plan);
-    if (deletion.run(*record)) {
-        if (!deletion.notRestored().empty()) {
-            // The record holds the only copy of the lines these files had before the installation.
-            ShowError(ctx, Notice::NotRestored, NotRestoredText(deletion.notRestored(), *path));
-        } else if (plan) {
-            plan->removeFile(*path);
-        } else if (const Status removed = ctx.fs.removeFile(*path); !removed) {
-            ShowError(ctx, Notice::AfterFileNotDeleted,
-                      "Unable to delete the AFTER file " + *path + ": " + removed.error().reason + ".");
-        }
-    }
-
-    panel.hide();
-    panel.blank(1, 20);
-    panel.setOkVisible(true);
-    ctx.main.showMain();
-    UpdateAfterPairs(ctx);
-    UpdateSafetyPair(ctx);
+DeletionResult DeleteProgram(const Context& ctx, long number, RestoreOptions& form4, DeletionPlan* plan)
+{
+    MainWindowHidden hidden(ctx.main);
+    return RemoveRecordedProgram(ctx, ctx.state.DataFolder + AfterFileName(number), form4, plan);
 }
 
 }  // namespace morvane

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "core/command_result.h"
 #include "core/context.h"
 #include "removal/deletion_plan.h"
 #include "removal/restore_system_file.h"
@@ -21,6 +23,20 @@ namespace morvane {
 // With a plan the run is a dry run: it asks the same questions (all but the confirmation of the whole
 // deletion), changes nothing, and tells the plan every file and directory it would delete, keep and write.
 void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form4, DeletionPlan* plan = nullptr);
+
+struct DeletionResult : CommandResult {
+    std::string record;                    // the AFTER file
+    std::string programName;               // its first line, once it was read
+    std::vector<std::string> notRestored;  // configuration files whose restoration was refused or failed
+    bool recordKept = true;                // false once the AFTER file is deleted (or, in a dry run, would be)
+};
+
+// The same for the program whose record is AFTER<number>.DAT, without the selection window. The questions go to
+// ctx.prompts and the restoration window `form4` as in the windows, each under its notice, so that the caller
+// decides how they are answered. Done once the record is deleted; Failed when the record is missing, damaged or
+// kept (a configuration file not restored, or the record could not be deleted); Cancelled on No or at a drive
+// that cannot be written to.
+DeletionResult DeleteProgram(const Context& ctx, long number, RestoreOptions& form4, DeletionPlan* plan = nullptr);
 
 // The two questions Delete program asks before it deletes anything, as AskYesNo takes them (without the
 // question mark): the confirmation of the whole deletion, and whether each file in an older directory is

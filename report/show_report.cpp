@@ -82,7 +82,7 @@ Status FillReport(AfterFileReader& after, ReportWindow& window, std::array<std::
         if (changed) {
             window.setDetailsVisible(category, true);
         }
-        window.setResult(category, changed ? "Yes" : "No", ResultColour::WindowText);
+        window.setResult(category, ReportResultText(changed), ResultColour::WindowText);
         window.repaint();
         entries[category] = std::move(listing);
     }
@@ -122,7 +122,7 @@ void ShowReport(const Context& ctx, AfterFileList& list, ReportWindow& window, P
         }
         ctx.state.ProgramName = *programName;
 
-        window.setCaption("Changes for " + ctx.state.ProgramName);
+        window.setCaption(ReportCaption(ctx.state.ProgramName));
         window.show();
         const Status filled = FillReport(after, window, entries);
         if (!filled) {
@@ -157,6 +157,49 @@ void ShowReport(const Context& ctx, AfterFileList& list, ReportWindow& window, P
             return;
         }
     }
+}
+
+Result<ProgramReport> ReadProgramReport(const FileSystem& fs, const std::string& afterPath)
+{
+    auto record = ReadAfterRecord(fs, afterPath);
+    if (!record) {
+        return record.error();
+    }
+    ProgramReport report;
+    report.programName = record->programName;
+    for (const AfterDrive& drive : record->drives) {
+        for (const RecordPath& path : drive.directories) {
+            report.directories.push_back(path.onDrive(drive.letter));
+        }
+    }
+    for (const AfterDrive& drive : record->drives) {
+        for (const RecordPath& path : drive.files) {
+            report.files.push_back(path.onDrive(drive.letter));
+        }
+    }
+    for (std::size_t k = 0; k < report.configuration.size(); ++k) {
+        const ConfigSection& section = record->sections[k];
+        report.configuration[k].changed = section.changed;
+        if (section.changed) {
+            report.configuration[k].lines = AddedAndRemovedLines(section.oldLines, section.newLines);
+        }
+    }
+    return report;
+}
+
+std::string ReportCaption(const std::string& programName)
+{
+    return "Changes for " + programName;
+}
+
+std::string ReportResultText(bool changed)
+{
+    return changed ? "Yes" : "No";
+}
+
+std::string ReportListTitle(int category)
+{
+    return category >= kReportDirectories && category <= kReportSystem ? kCategories[category].listTitle : "";
 }
 
 }  // namespace morvane

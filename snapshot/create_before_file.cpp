@@ -40,29 +40,32 @@ std::string characterAt(const std::string& text, std::size_t at)
     return text.substr(at, end - at);
 }
 
+// Whether every character of the drive letters (already in upper case) is a readable drive letter; the first
+// that is not is reported.
+bool drivesAccepted(const Context& ctx, const std::string& letters)
+{
+    for (std::size_t i = 0; i < letters.size(); ++i) {
+        const char c = letters[i];
+        if (c < 'A' || c > 'Z') {
+            showError(ctx, Notice::InvalidDriveLetter, characterAt(letters, i) + " is not a valid drive designation.");
+            return false;
+        }
+        if (!DriveReadable(ctx.fs, c)) {
+            showError(ctx, Notice::NoSuchDrive, std::string("You do not have a drive ") + c);
+            return false;
+        }
+    }
+    return true;
+}
+
 // Asks for the drives until every character of the answer is a readable drive letter. The letters, upper case
 // and in the order typed (repeats kept), or empty when the user gives no answer.
 std::string askForDrives(const Context& ctx)
 {
     for (;;) {
-        std::string answer = ctx.prompts.inputBox(Notice::DriveLettersInput, kDrivePrompt, "Drive Letter", "C");
-        if (answer.empty()) {
-            return {};
-        }
-        answer = UpperAscii(answer);
-        bool accepted = true;
-        for (std::size_t i = 0; i < answer.size() && accepted; ++i) {
-            const char c = answer[i];
-            if (c < 'A' || c > 'Z') {
-                showError(ctx, Notice::InvalidDriveLetter,
-                          characterAt(answer, i) + " is not a valid drive designation.");
-                accepted = false;
-            } else if (!DriveReadable(ctx.fs, c)) {
-                showError(ctx, Notice::NoSuchDrive, std::string("You do not have a drive ") + c);
-                accepted = false;
-            }
-        }
-        if (accepted) {
+        const std::string answer =
+            UpperAscii(ctx.prompts.inputBox(Notice::DriveLettersInput, kDrivePrompt, "Drive Letter", "C"));
+        if (answer.empty() || drivesAccepted(ctx, answer)) {
             return answer;
         }
     }
@@ -92,18 +95,21 @@ public:
     {}
 
     // Records the drives and the system files, then closes the file. False when the command was abandoned:
-    // the file is deleted by then and the user has been told why.
+    // the file is deleted by then, the user has been told why, and the result says how it ended.
     bool run(const std::string& letters);
 
-    std::size_t skipped() const { return m_counts.skipped; }
+    // What was recorded, or why not.
+    BeforeResult& result() { return m_result; }
 
 private:
     bool recordDrive(char letter);
     bool copySystemFile(const ConfigFile& file, const std::string& path);
     // Deletes the unfinished file. Should that fail, the user is told: the unfinished file would otherwise pass
     // for a pending BEFORE file.
-    void abandon()
+    void abandon(Outcome outcome = Outcome::Cancelled, ErrorKind kind = ErrorKind::Other)
     {
+        m_result.outcome = outcome;
+        m_result.error = kind;
         m_out.reset();
         const Status removed = m_ctx.fs.removeFile(m_path);
         if (!removed && removed.error().kind != ErrorKind::NotFound) {
@@ -123,6 +129,7 @@ private:
     BeforeFileWriter m_record;  // writes to m_out; unused once abandon() has closed it
     std::string m_path;
     ScanCounts m_counts;
+    BeforeResult m_result;
 };
 
 bool BeforeFileRun::run(const std::string& letters)
@@ -151,11 +158,15 @@ bool BeforeFileRun::run(const std::string& letters)
     }
     const Status finished = m_out->finish();
     if (!finished) {
-        abandon();
+        abandon(Outcome::Failed, finished.error().kind);
         reportWriteFailure(finished.error());
         return false;
     }
     m_out.reset();
+    m_result.outcome = Outcome::Done;
+    m_result.record = m_path;
+    m_result.drives = letters;
+    m_result.passedOver = m_counts.skipped;
     return true;
 }
 
@@ -189,10 +200,11 @@ bool BeforeFileRun::recordDrive(char letter)
     DirectoryFiles files;
     Result<DirList> scanned = ReadDirectoryTree(m_ctx, drive + ":\\", &m_counts, &files);
     if (!scanned) {
-        abandon();
         if (StoppedByUser(scanned.error())) {
+            abandon();
             return false;
         }
+        abandon(Outcome::Failed, scanned.error().kind);
         // The failing directory as it stood in the list, drive included: "C:\TEMP\".
         showError(m_ctx, Notice::BeforeDirectoryUnreadable,
                   "An error has occurred reading directory " + scanned.error().path + ". " +
@@ -213,6 +225,7 @@ bool BeforeFileRun::recordDrive(char letter)
     for (std::size_t k = 1; k <= count; ++k) {
         m_record.directory(directories[k]);
     }
+    m_result.directories += static_cast<long>(count);
 
     panel.progress(7, "Saving file names to disk.");
     constexpr std::size_t kRangesAhead = 16;
@@ -228,6 +241,7 @@ bool BeforeFileRun::recordDrive(char letter)
         for (std::string_view name : files.of(static_cast<long>(order[k - 1] + 1))) {
             if (!IsRecordFileName(name)) {
                 m_record.file(directory, name);
+                ++m_result.files;
             }
         }
     }
@@ -241,7 +255,7 @@ bool BeforeFileRun::copySystemFile(const ConfigFile& file, const std::string& pa
     // failure, never an empty section (that would later restore the file as empty).
     const Result<Listing> found = m_ctx.fs.list(path, kNormal);
     if (!found && !IsAbsent(found.error())) {
-        abandon();
+        abandon(Outcome::Failed, found.error().kind);
         showError(m_ctx, Notice::ConfigurationFileNotCopied,
                   "Unable to copy " + path + " into the BEFORE file: " + found.error().reason + ".");
         return false;
@@ -266,10 +280,11 @@ bool BeforeFileRun::copySystemFile(const ConfigFile& file, const std::string& pa
         }
         if (!read) {
             // A copy cut short would later read as lines the installation removed.
-            abandon();
             if (m_ctx.events.stopRequested()) {
+                abandon();
                 return false;  // the user stopped a copy that was waiting for its file: no error of the file's
             }
+            abandon(Outcome::Failed, read.error().kind);
             showError(m_ctx, Notice::ConfigurationFileNotCopied,
                       "Unable to copy " + path + " into the BEFORE file: " + read.error().reason + ".");
             return false;
@@ -291,56 +306,107 @@ bool HasControlCharacter(std::string_view text)
 
 }  // namespace
 
-void CreateBeforeFile(const Context& ctx)
+namespace {
+
+// The BEFORE file must not replace one that waits for its AFTER file: says so when there is one.
+bool beforeFileWaiting(const Context& ctx, const std::string& beforePath)
 {
-    MainWindowHidden hidden(ctx.main);
-    State& state = ctx.state;
-    const std::string beforePath = state.DataFolder + std::string(kBeforeFileName);
-
-    if (ctx.fs.exists(beforePath)) {
-        // Named as Delete BEFORE file names it when its first line cannot be read.
-        const std::string name = ProgramNameOr(ctx.fs, beforePath, "*CORRUPTED BEFORE FILE*");
-        ctx.prompts.beep();
-        showError(ctx, Notice::BeforeFileExists,
-                  "A BEFORE file for " + name +
-                      " already exists. You cannot create another BEFORE file until you have created an AFTER "
-                      "file for the program described in the existing BEFORE file.");
-        return;
+    if (!ctx.fs.exists(beforePath)) {
+        return false;
     }
+    // Named as Delete BEFORE file names it when its first line cannot be read.
+    const std::string name = ProgramNameOr(ctx.fs, beforePath, "*CORRUPTED BEFORE FILE*");
+    ctx.prompts.beep();
+    showError(ctx, Notice::BeforeFileExists,
+              "A BEFORE file for " + name +
+                  " already exists. You cannot create another BEFORE file until you have created an AFTER "
+                  "file for the program described in the existing BEFORE file.");
+    return true;
+}
 
-    // A control character (a pasted line feed above all) would split or bend line 1 of BEFORE.DAT, and the
-    // record would be found damaged only after the installation: such a name is refused and asked again.
-    for (;;) {
-        state.ProgramName = ctx.prompts.inputBox(Notice::ProgramNameInput, kNamePrompt, "Program Name", "");
-        if (state.ProgramName.empty()) {
-            return;
-        }
-        if (!HasControlCharacter(state.ProgramName)) {
-            break;
-        }
-        showError(ctx, Notice::ProgramNameRefused,
-                  "The program name may not contain line breaks, tabs or other control characters. Type "
-                  "the name again on one line.");
+// A control character (a pasted line feed above all) would split or bend line 1 of BEFORE.DAT, and the record
+// would be found damaged only after the installation: such a name is refused.
+bool nameAccepted(const Context& ctx, const std::string& name)
+{
+    if (!HasControlCharacter(name)) {
+        return true;
     }
-    const std::string letters = askForDrives(ctx);
-    if (letters.empty()) {
-        return;
-    }
+    showError(ctx, Notice::ProgramNameRefused,
+              "The program name may not contain line breaks, tabs or other control characters. Type "
+              "the name again on one line.");
+    return false;
+}
 
+BeforeResult Failed(ErrorKind kind)
+{
+    BeforeResult result;
+    result.error = kind;
+    return result;
+}
+
+// Records the drives into BEFORE.DAT once the name and the letters have been accepted.
+BeforeResult recordBefore(const Context& ctx, const std::string& programName, const std::string& letters)
+{
+    const std::string beforePath = ctx.state.DataFolder + std::string(kBeforeFileName);
+    ctx.state.ProgramName = programName;
     PanelCleanup cleanup(ctx.panel);
     auto out = ctx.fs.createForWriting(beforePath, FileSystem::CreateMode::Truncate);
     if (!out) {
         showError(ctx, Notice::BeforeFileNotWritten,
                   "Unable to write the BEFORE file " + beforePath + ": " + out.error().reason + ".");
-        return;
+        return Failed(out.error().kind);
     }
     BeforeFileRun run(ctx, std::move(*out), beforePath);
     if (!run.run(letters)) {
-        return;
+        return run.result();
     }
     ctx.events.processEvents();
     SetBeforePairs(ctx.main, true);
-    ReportSkippedNames(ctx.prompts, run.skipped());
+    ReportSkippedNames(ctx.prompts, run.result().passedOver);
+    return run.result();
+}
+
+}  // namespace
+
+BeforeResult CreateBeforeFile(const Context& ctx, const BeforeRequest& request)
+{
+    MainWindowHidden hidden(ctx.main);
+    if (beforeFileWaiting(ctx, ctx.state.DataFolder + std::string(kBeforeFileName))) {
+        return Failed(ErrorKind::Invalid);
+    }
+    const std::string letters = UpperAscii(request.drives);
+    if (request.programName.empty() || letters.empty()) {
+        BeforeResult nothing;
+        nothing.outcome = Outcome::Cancelled;
+        return nothing;
+    }
+    if (!nameAccepted(ctx, request.programName) || !drivesAccepted(ctx, letters)) {
+        return Failed(ErrorKind::Invalid);
+    }
+    return recordBefore(ctx, request.programName, letters);
+}
+
+void CreateBeforeFile(const Context& ctx)
+{
+    MainWindowHidden hidden(ctx.main);
+    if (beforeFileWaiting(ctx, ctx.state.DataFolder + std::string(kBeforeFileName))) {
+        return;
+    }
+    std::string name;
+    for (;;) {
+        name = ctx.prompts.inputBox(Notice::ProgramNameInput, kNamePrompt, "Program Name", "");
+        ctx.state.ProgramName = name;
+        if (name.empty()) {
+            return;
+        }
+        if (nameAccepted(ctx, name)) {
+            break;
+        }
+    }
+    const std::string letters = askForDrives(ctx);
+    if (!letters.empty()) {
+        (void)recordBefore(ctx, name, letters);
+    }
 }
 
 }  // namespace morvane

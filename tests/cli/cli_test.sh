@@ -321,7 +321,7 @@ done
 got="$("$cli" frobnicate 2>&1)"
 [ "$got" = "morvane-cli: Unknown command 'frobnicate'. See morvane-cli --help." ] || fail "unknown command: $got"
 got="$("$cli" "${erun[@]}" report 7 2>&1)"
-[ "$got" = "Error: No AFTER files found." ] || fail "report without records: $got"
+[ "$got" = "morvane-cli: no such program: 7 (see morvane-cli list)" ] || fail "report without records: $got"
 "$cli" "${erun[@]}" before App >/dev/null 2>&1 && "$cli" "${erun[@]}" after >/dev/null 2>&1
 got="$("$cli" "${erun[@]}" remove 4 --yes --restore keep 2>&1)"
 [ "$got" = "morvane-cli: no such program: 4 (see morvane-cli list)" ] || fail "remove of no such program: $got"

@@ -1,5 +1,5 @@
-// The engine's parts that serve the terminal as well as the windows: a stop requested during a record's
-// creation, the dry run of Delete program, records passed between morvane-cli and the windowed program's
+// The engine's parts that serve the terminal as well as the windows: the commands' results, a stop requested
+// during a record's creation, the dry run of Delete program, records passed between morvane-cli and the windowed program's
 // engine, and names that are not UTF-8 carried through morvane-cli's JSON and back.
 
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "changes/create_after_file.h"
+#include "maintenance/record_maintenance.h"
 #include "removal/delete_program.h"
 #include "snapshot/create_before_file.h"
 #include "tests/removal/scripted_after_file_list.h"
@@ -85,6 +86,79 @@ void recordInstallation(World& world)
     writeFile(world.host("C:\\AUTOEXEC.BAT"), crlf({"ECHO OFF", "PATH=C:\\DOS;C:\\APP", "SET MINE=1"}));
 }
 
+TEST(CommandResults, EachCommandTakesItsInputsAndSaysHowItEndedAndWhatItRecorded)
+{
+    World world({'C', 'D'});
+    writeFile(world.host("C:\\AUTOEXEC.BAT"), crlf({"ECHO OFF"}));
+    writeFile(world.drive('D') + "/OLD/KEEP.TXT", "old");
+
+    // Inputs that cannot be used end the command with the windows' message and no record.
+    const struct {
+        BeforeRequest request;
+        Outcome outcome;
+        const char* message;
+    } refused[] = {
+        {{"App", "C1"}, Outcome::Failed, "1 is not a valid drive designation."},
+        {{"App", "CQ"}, Outcome::Failed, "You do not have a drive Q"},
+        {{"Two\nLines", "C"}, Outcome::Failed,
+         "The program name may not contain line breaks, tabs or other control characters. Type the name again on "
+         "one line."},
+        {{"", "C"}, Outcome::Cancelled, nullptr},
+    };
+    for (const auto& c : refused) {
+        world.prompts = ScriptedPrompts();
+        EXPECT_EQ(c.outcome, CreateBeforeFile(world.ctx(), c.request).outcome) << c.request.programName;
+        EXPECT_EQ(c.message ? Strings{c.message} : Strings{}, world.prompts.messageTexts());
+        EXPECT_FALSE(world.fs->exists(world.data("BEFORE.DAT")));
+    }
+
+    // The counts are those of the record's lines: a root directory line per drive, and every file line.
+    const BeforeResult before = CreateBeforeFile(world.ctx(), {"App", "cd"});
+    ASSERT_TRUE(before.done());
+    EXPECT_EQ(world.data("BEFORE.DAT"), before.record);
+    EXPECT_EQ("CD", before.drives);
+    EXPECT_EQ(4, before.directories);  // \ and \WINDOWS\ on C:, \ and \OLD\ on D:
+    EXPECT_EQ(2, before.files);        // AUTOEXEC.BAT and KEEP.TXT
+    EXPECT_EQ(Outcome::Failed, CreateBeforeFile(world.ctx(), {"Again", "C"}).outcome) << "one is waiting";
+
+    writeFile(world.host("C:\\APP\\APP.EXE"), "x");
+    writeFile(world.drive('D') + "/OLD/NEW.TXT", "y");
+    writeFile(world.host("C:\\AUTOEXEC.BAT"), crlf({"ECHO OFF", "SET APP=1"}));
+    const AfterResult after = CreateAfterFile(world.ctx());
+    ASSERT_TRUE(after.done());
+    EXPECT_EQ(world.data("AFTER1.DAT"), after.record);
+    EXPECT_EQ("App", after.programName);
+    EXPECT_EQ("CD", after.drives);
+    EXPECT_EQ(1, after.directories);
+    EXPECT_EQ(1, after.files);
+    EXPECT_EQ((std::array<bool, 4>{true, false, false, false}), after.changed);
+    EXPECT_EQ(ErrorKind::NotFound, CreateAfterFile(world.ctx()).error) << "no BEFORE file any more";
+
+    // Delete program by number: the answers come from the prompts under their notices.
+    Form4Answers form4;
+    world.prompts = ScriptedPrompts();
+    world.prompts.answer(Answer::No);  // Delete App? Are you sure?
+    const DeletionResult declined = DeleteProgram(world.ctx(), 1, form4);
+    EXPECT_EQ(Outcome::Cancelled, declined.outcome);
+    EXPECT_TRUE(declined.recordKept);
+    world.prompts.answer(Answer::Yes);  // Delete App? Are you sure?
+    world.prompts.answer(Answer::No);   // no question per file
+    world.prompts.answer(Answer::Yes);  // AUTOEXEC.BAT, unchanged since: put back
+    const DeletionResult deleted = DeleteProgram(world.ctx(), 1, form4);
+    EXPECT_EQ(Outcome::Done, deleted.outcome);
+    EXPECT_EQ("App", deleted.programName);
+    EXPECT_FALSE(deleted.recordKept);
+    EXPECT_FALSE(world.fs->exists(world.data("AFTER1.DAT")));
+    EXPECT_EQ(crlf({"ECHO OFF"}), readFile(world.host("C:\\AUTOEXEC.BAT")));
+    EXPECT_EQ(Outcome::Failed, DeleteProgram(world.ctx(), 1, form4).outcome) << "no such record";
+
+    // Forgetting: the safety copy the restoration left, then nothing left to forget.
+    world.prompts.answer(Answer::Yes);
+    EXPECT_EQ(Outcome::Done, DeleteSafetyFiles(world.ctx()).outcome);
+    EXPECT_EQ(ErrorKind::NotFound, DeleteSafetyFiles(world.ctx()).error);
+    EXPECT_EQ(ErrorKind::NotFound, DeleteBeforeFile(world.ctx()).error);
+}
+
 TEST(StopRequest, EndsEitherRecordsCreationAsCancelDoesWithoutAMessage)
 {
     for (const bool after : {false, true}) {
@@ -105,7 +179,11 @@ TEST(StopRequest, EndsEitherRecordsCreationAsCancelDoesWithoutAMessage)
         }
         const std::size_t promptsBefore = world.prompts.prompts().size();
         world.stopping.stop = true;
-        after ? CreateAfterFile(world.stoppable()) : CreateBeforeFile(world.stoppable());
+        if (after) {
+            EXPECT_EQ(Outcome::Cancelled, CreateAfterFile(world.stoppable()).outcome);
+        } else {
+            CreateBeforeFile(world.stoppable());
+        }
 
         EXPECT_FALSE(world.fs->exists(world.data("AFTER1.DAT")));
         EXPECT_EQ(after, world.fs->exists(world.data("BEFORE.DAT")));

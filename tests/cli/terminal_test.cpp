@@ -211,18 +211,13 @@ TEST(TerminalPrompts, TheTitleAndTheIconDecideNothing)
     }
 }
 
-TEST(TerminalPrompts, EachInputBoxTakesTheAnswerGivenForItOnce)
+TEST(TerminalPrompts, AnInputBoxAnswersEmptySoThatACommandThatShowsOneEnds)
 {
-    PipedTerminal piped("", kNoTerminal, "");
+    // The terminal's commands give the engine their inputs directly; an input box is never answered.
+    PipedTerminal piped("Word Pro\n", kNoTerminal, "");
     TerminalPrompts prompts(*piped.terminal);
-    prompts.answerInput(Notice::DriveLettersInput, "CD");
-    prompts.answerInput(Notice::ProgramNameInput, "Word Pro");
-
-    // Asked in any order; asked again, an input box answers empty, which ends the command.
-    EXPECT_EQ("Word Pro", prompts.inputBox(Notice::ProgramNameInput, "prompt", "title", ""));
-    EXPECT_EQ("CD", prompts.inputBox(Notice::DriveLettersInput, "prompt", "title", "C"));
-    EXPECT_EQ("", prompts.inputBox(Notice::DriveLettersInput, "prompt", "title", "C"));
     EXPECT_EQ("", prompts.inputBox(Notice::ProgramNameInput, "prompt", "title", ""));
+    EXPECT_EQ("", prompts.inputBox(Notice::DriveLettersInput, "prompt", "title", "C"));
     EXPECT_FALSE(piped.terminal->trouble());
     EXPECT_EQ("", piped.terminal->missing());
 }
