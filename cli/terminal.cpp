@@ -537,8 +537,8 @@ std::string EntryObjects(const std::vector<std::string>& entries, const FileSyst
 std::string ReportText(const ProgramReport& report, bool details, const FileSystem& fs)
 {
     std::string out = ReportCaption(report.programName) + "\n";
-    out += "Directories added: " + std::to_string(report.directories.size()) + "\n";
-    out += "Files Added: " + std::to_string(report.files.size()) + "\n";
+    out += ReportCountLabel(kReportDirectories) + " " + std::to_string(report.directories.size()) + "\n";
+    out += ReportCountLabel(kReportFiles) + " " + std::to_string(report.files.size()) + "\n";
     for (std::size_t k = 0; k < report.configuration.size(); ++k) {
         out += std::string(kConfigFiles[k].fileName) +
                " changed: " + ReportResultText(report.configuration[k].changed) + "\n";

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "core/qt_wait.h"
+#include "report/show_report.h"
 
 namespace morvane {
 
@@ -70,8 +71,8 @@ ReportForm::ReportForm(State& state, QWidget* parent) : QWidget(parent, Qt::Wind
         m_results[category]->setMinimumWidth(resultWidth);
     }
 
-    addRow(0, 0, "Label1", "Directories added:", m_numDirsLab, kReportDirectories);
-    addRow(1, 0, "Label2", "Files Added:", m_numFilesLab, kReportFiles);
+    addRow(0, 0, "Label1", ReportCountLabel(kReportDirectories).c_str(), m_numDirsLab, kReportDirectories);
+    addRow(1, 0, "Label2", ReportCountLabel(kReportFiles).c_str(), m_numFilesLab, kReportFiles);
     addRow(0, 3, "Label3", "AUTOEXEC.BAT changed:", m_results[kReportAutoexec], kReportAutoexec);
     addRow(1, 3, "Label4", "CONFIG.SYS changed:", m_results[kReportConfig], kReportConfig);
     addRow(2, 3, "Label6", "WIN.INI changed:", m_results[kReportWin], kReportWin);

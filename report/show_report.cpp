@@ -192,6 +192,11 @@ std::string ReportCaption(const std::string& programName)
     return "Changes for " + programName;
 }
 
+std::string ReportCountLabel(int category)
+{
+    return category == kReportDirectories ? "Directories added:" : "Files Added:";
+}
+
 std::string ReportResultText(bool changed)
 {
     return changed ? "Yes" : "No";

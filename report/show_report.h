@@ -36,6 +36,9 @@ Result<ProgramReport> ReadProgramReport(const FileSystem& fs, const std::string&
 // The report window's caption for a program ("Changes for <name>"), and the title of the list of one of its
 // categories, kReportDirectories to kReportSystem ("Directories added", "WIN.INI changes").
 std::string ReportCaption(const std::string& programName);
+// The report window's labels before its two counts: "Directories added:" (kReportDirectories) and "Files Added:"
+// (kReportFiles).
+std::string ReportCountLabel(int category);
 // Whether a configuration file changed, as the window's result for it says it: "Yes" or "No".
 std::string ReportResultText(bool changed);
 std::string ReportListTitle(int category);
