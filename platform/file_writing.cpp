@@ -91,6 +91,20 @@ struct NewFileMode {
     gid_t gid = 0;
 };
 
+// A replaced file keeps its permissions and owner; a new one gets the usual ones.
+NewFileMode modeForReplacing(const Location& loc)
+{
+    NewFileMode mode;
+    if (loc.found && S_ISREG(loc.st.st_mode)) {
+        mode.setMode = true;
+        mode.mode = loc.st.st_mode & 0777;
+        mode.setOwner = true;
+        mode.uid = loc.st.st_uid;
+        mode.gid = loc.st.st_gid;
+    }
+    return mode;
+}
+
 // A temporary name of an atomic write: ".morvane-" and twelve hexadecimal digits, then ".tmp".
 constexpr std::string_view kTemporaryPrefix = ".morvane-";
 constexpr std::string_view kTemporarySuffix = ".tmp";
@@ -337,15 +351,7 @@ Status FileSystem::writeLinesAtomic(std::string_view path, const std::vector<std
     if (!loc) {
         return loc.error();
     }
-    // A replaced file keeps its permissions and owner; a new one gets the usual ones.
-    NewFileMode mode;
-    if (loc->found && S_ISREG(loc->st.st_mode)) {
-        mode.setMode = true;
-        mode.mode = loc->st.st_mode & 0777;
-        mode.setOwner = true;
-        mode.uid = loc->st.st_uid;
-        mode.gid = loc->st.st_gid;
-    }
+    const NewFileMode mode = modeForReplacing(*loc);
     return replaceAtomically(path, *loc, mode, [&](int fd) {
         std::string buffer;
         buffer.reserve(kTextBufferSize);
@@ -360,6 +366,63 @@ Status FileSystem::writeLinesAtomic(std::string_view path, const std::vector<std
             buffer += "\r\n";
         }
         return writeAll(fd, buffer.data(), buffer.size());
+    });
+}
+
+Result<std::string> FileSystem::readFile(std::string_view path) const
+{
+    auto loc = PathResolver(*this).locate(path);
+    if (!loc) {
+        return loc.error();
+    }
+    auto fd = openRegularForReading(path, *loc);
+    if (!fd) {
+        return fd.error();
+    }
+    struct stat st {};
+    if (::fstat(fd->get(), &st) != 0) {
+        return errorFromErrno(std::string(path), errno);
+    }
+    std::string bytes;
+    // One more than the size, so that a file that has grown meanwhile is still read to its end.
+    bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) {
+            bytes.resize(bytes.size() + kTextBufferSize);
+        }
+        const ssize_t n = ::read(fd->get(), bytes.data() + used, bytes.size() - used);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return errorFromErrno(std::string(path), errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        used += static_cast<std::size_t>(n);
+    }
+    bytes.resize(used);
+    return bytes;
+}
+
+Status FileSystem::writeFileAtomic(std::string_view path, const std::function<void(const ByteSink&)>& produce)
+{
+    auto loc = PathResolver(*this).locate(path);
+    if (!loc) {
+        return loc.error();
+    }
+    const NewFileMode mode = modeForReplacing(*loc);
+    return replaceAtomically(path, *loc, mode, [&](int fd) {
+        // The first failure is kept; nothing is written after it.
+        int code = 0;
+        produce([&](std::string_view bytes) {
+            if (code == 0 && !bytes.empty()) {
+                code = writeAll(fd, bytes.data(), bytes.size());
+            }
+        });
+        return code;
     });
 }
 
