@@ -12,6 +12,7 @@
 #include "platform/fd.h"
 #include "platform/fd_text_file.h"
 #include "platform/file_system.h"
+#include "platform/memory.h"
 #include "platform/path_resolver.h"
 
 namespace morvane {
@@ -385,7 +386,10 @@ Result<std::string> FileSystem::readFile(std::string_view path) const
     }
     std::string bytes;
     // One more than the size, so that a file that has grown meanwhile is still read to its end.
-    bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
+    const std::size_t room = static_cast<std::size_t>(st.st_size) + 1;
+    bytes.reserve(room);
+    AdviseHugePages(bytes.data(), room);
+    bytes.resize(room);
     std::size_t used = 0;
     for (;;) {
         if (used == bytes.size()) {
