@@ -182,12 +182,12 @@ std::uint32_t Registry::findChild(std::uint32_t parent, std::u16string_view name
     std::size_t low = 0;
     std::size_t high = children.size();
     // Keys come in Wine's order in the files it writes: a new one mostly goes last.
-    if (high > 0 && CompareNames(m_nodes[children[high - 1]].name, name) < 0) {
+    if (high > 0 && CompareNames(nameOf(children[high - 1]), name) < 0) {
         low = high;
     }
     while (low < high) {
         const std::size_t middle = low + (high - low) / 2;
-        const int order = CompareNames(m_nodes[children[middle]].name, name);
+        const int order = CompareNames(nameOf(children[middle]), name);
         if (order == 0) {
             return children[middle];
         }
@@ -203,12 +203,14 @@ std::uint32_t Registry::findChild(std::uint32_t parent, std::u16string_view name
     return kNoNode;
 }
 
-std::uint32_t Registry::addChild(std::uint32_t parent, std::u16string name, std::size_t at)
+std::uint32_t Registry::addChild(std::uint32_t parent, std::u16string_view name, std::size_t at)
 {
     const auto index = static_cast<std::uint32_t>(m_nodes.size());
     Node& node = m_nodes.emplace_back();
-    node.name = std::move(name);
+    node.nameAt = static_cast<std::uint32_t>(m_names.size());
+    node.nameLength = static_cast<std::uint32_t>(name.size());
     node.parent = parent;
+    m_names.append(name);
     std::vector<std::uint32_t>& children = m_nodes[parent].children;
     children.insert(children.begin() + static_cast<std::ptrdiff_t>(at), index);
     return index;
@@ -329,7 +331,7 @@ std::optional<RegistryKey> Registry::findKey(std::u16string_view path) const
         return std::nullopt;
     }
     Content content = shownContent(*node);
-    return RegistryKey{m_nodes[*node].name, content.time, std::move(content.className), content.link};
+    return RegistryKey{std::u16string(nameOf(*node)), content.time, std::move(content.className), content.link};
 }
 
 Result<std::vector<std::u16string>> Registry::subkeys(std::u16string_view path) const
@@ -341,7 +343,7 @@ Result<std::vector<std::u16string>> Registry::subkeys(std::u16string_view path) 
     std::vector<std::u16string> names;
     names.reserve(m_nodes[*node].children.size());
     for (const std::uint32_t child : m_nodes[*node].children) {
-        names.push_back(m_nodes[child].name);
+        names.emplace_back(nameOf(child));
     }
     return names;
 }
@@ -418,7 +420,7 @@ Status Registry::addKey(std::u16string_view path)
         }
         // Wine gives a new key the time of its making and touches its parent.
         touch(node);
-        node = addChild(node, std::u16string(part), at);
+        node = addChild(node, part, at);
         m_nodes[node].content = std::make_unique<Content>();
         touch(node);
     }
@@ -460,7 +462,8 @@ bool operator==(const Registry& a, const Registry& b)
         pending.pop_back();
         const Registry::Node& p = a.m_nodes[x];
         const Registry::Node& q = b.m_nodes[y];
-        if (p.name != q.name || p.children.size() != q.children.size() || !(a.shownContent(x) == b.shownContent(y))) {
+        if (a.nameOf(x) != b.nameOf(y) || p.children.size() != q.children.size() ||
+            !(a.shownContent(x) == b.shownContent(y))) {
             return false;
         }
         for (std::size_t i = 0; i < p.children.size(); ++i) {

@@ -133,7 +133,8 @@ private:
     std::optional<std::uint32_t> findNode(std::u16string_view path) const;
     // The child of that name (any letter case), or kNoNode; `insertAt` gets where it would go.
     std::uint32_t findChild(std::uint32_t parent, std::u16string_view name, std::size_t* insertAt = nullptr) const;
-    std::uint32_t addChild(std::uint32_t parent, std::u16string name, std::size_t at);
+    std::uint32_t addChild(std::uint32_t parent, std::u16string_view name, std::size_t at);
+    std::u16string_view nameOf(std::uint32_t node) const;
     // The key's content: what an operation left, else what its lines in the text say.
     Content contentOf(std::uint32_t node) const;
     // The content as the file shows it: no time for a key that has no lines of its own.
@@ -148,6 +149,7 @@ private:
     std::string m_text;  // the file as read
     std::size_t m_preambleEnd = 0;
     std::vector<Node> m_nodes;  // [0] is the top key; a deleted key's place stays empty
+    std::u16string m_names;     // the keys' names, one after the other
     std::optional<FileTime> m_changeTime;
 };
 

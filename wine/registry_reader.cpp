@@ -1,8 +1,10 @@
 #include "wine/registry_reader.h"
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
+#include "platform/memory.h"
 #include "wine/registry_names.h"
 #include "wine/registry_nodes.h"
 #include "wine/registry_text.h"
@@ -15,8 +17,17 @@ public:
     static Result<Registry> parse(std::string text, std::string_view name)
     {
         Registry registry;
+        if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
+            return Error{std::string(name), 0, "larger than 4 GiB, which no registry file is", ErrorKind::Damaged};
+        }
         registry.m_text = std::move(text);
         registry.m_preambleEnd = 0;
+        // Room for a key per "[" and for the keys their paths imply, and for their names: reserved, not touched.
+        const auto brackets = static_cast<std::size_t>(std::count(registry.m_text.begin(), registry.m_text.end(), '['));
+        registry.m_nodes.reserve(brackets + brackets / 4 + 1);
+        registry.m_names.reserve(registry.m_text.size() / 8);
+        AdviseHugePages(registry.m_nodes.data(), registry.m_nodes.capacity() * sizeof(Registry::Node));
+        AdviseHugePages(registry.m_names.data(), registry.m_names.capacity() * sizeof(char16_t));
         if (Status s = RegistryBuilder(registry, name).run(); !s) {
             return s.error();
         }
@@ -106,10 +117,13 @@ private:
             m_registry.m_preambleEnd = end;
             return {};
         }
-        if (end - begin > std::numeric_limits<std::uint32_t>::max()) {
-            return fail(lineNumber, "a key's lines take more than 4 GiB");
+        if (end - begin >= (std::size_t{1} << 31)) {
+            return fail(lineNumber, "a key's lines take 2 GiB or more");
         }
-        const Registry::Block block{begin, static_cast<std::uint32_t>(end - begin), exactPath};
+        Registry::Block block;
+        block.begin = static_cast<std::uint32_t>(begin);
+        block.length = static_cast<std::uint32_t>(end - begin);
+        block.exactPath = exactPath ? 1 : 0;
         Registry::Node& n = m_registry.m_nodes[node];
         if (!n.hasBlock) {
             n.block = block;
@@ -145,7 +159,7 @@ private:
             // Consecutive keys mostly share their first parts: those are the keys of the last path.
             std::uint32_t child = Registry::kNoNode;
             if (depth < m_lastPath.size()) {
-                if (NamesEqual(m_registry.m_nodes[m_lastPath[depth]].name, part)) {
+                if (NamesEqual(m_registry.nameOf(m_lastPath[depth]), part)) {
                     child = m_lastPath[depth];
                 } else {
                     m_lastPath.resize(depth);
@@ -155,11 +169,11 @@ private:
                 std::size_t at = 0;
                 child = m_registry.findChild(node, part, &at);
                 if (child == Registry::kNoNode) {
-                    child = m_registry.addChild(node, std::u16string(part), at);
+                    child = m_registry.addChild(node, part, at);
                 }
                 m_lastPath.push_back(child);
             }
-            exact = exact && m_registry.m_nodes[child].name == part;
+            exact = exact && m_registry.nameOf(child) == part;
             node = child;
             ++depth;
             if (stop == path.npos) {

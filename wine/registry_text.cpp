@@ -1,5 +1,6 @@
 #include "wine/registry_text.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -9,18 +10,21 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
+// The value of each byte as a hexadecimal digit, -1 for the others.
+constexpr std::array<signed char, 256> kHexValues = [] {
+    std::array<signed char, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        table[static_cast<std::size_t>(c)] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
+                                                                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                                             : -1);
+    }
+    return table;
+}();
+
 int HexValue(char c)
 {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
+    return kHexValues[static_cast<unsigned char>(c)];
 }
 
 bool IsOctal(char16_t c)
@@ -119,7 +123,18 @@ void AppendUnitsAsBytes(std::string& data, std::u16string_view units)
 bool ReadHexBytes(Lines& lines, std::string_view s, std::string& data, Problem& problem)
 {
     for (;;) {
-        s = SkipSpace(s);
+        // Bytes as Wine writes them, two digits and a comma each, taken three characters at a time.
+        std::size_t i = 0;
+        while (i + 3 <= s.size()) {
+            const int high = HexValue(s[i]);
+            const int low = HexValue(s[i + 1]);
+            if ((high | low) < 0 || s[i + 2] != ',') {
+                break;
+            }
+            data.push_back(static_cast<char>(high * 16 + low));
+            i += 3;
+        }
+        s = SkipSpace(s.substr(i));
         if (s.empty()) {
             return true;
         }
@@ -200,8 +215,17 @@ bool ReadQuoted(std::string_view& s, char close, std::u16string& out, const char
             continue;
         }
         if (c != '\\') {
-            out.push_back(static_cast<char16_t>(c));
-            ++i;
+            // A run of plain ASCII characters at once.
+            std::size_t stop = i + 1;
+            while (stop < s.size()) {
+                const char d = s[stop];
+                if (d == close || d == '\\' || d == '\0' || static_cast<unsigned char>(d) >= 0x80) {
+                    break;
+                }
+                ++stop;
+            }
+            out.append(s.begin() + static_cast<std::ptrdiff_t>(i), s.begin() + static_cast<std::ptrdiff_t>(stop));
+            i = stop;
             continue;
         }
         if (i + 1 >= s.size()) {

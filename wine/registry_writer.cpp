@@ -116,7 +116,7 @@ private:
             if (it != chain.rbegin()) {
                 m_buffer += "\\\\";
             }
-            text::AppendEscaped(m_buffer, m_registry.m_nodes[*it].name, '[', ']');
+            text::AppendEscaped(m_buffer, m_registry.nameOf(*it), '[', ']');
         }
     }
 
