@@ -56,9 +56,9 @@ private:
         m_buffer += "\n[";
         appendPath(index);
         const FileTime time = content.time.value_or(0);
-        // Wine derives the seconds from the time, rounding toward zero, and keeps 32 bits of them.
-        const auto seconds =
-            static_cast<std::uint32_t>((static_cast<std::int64_t>(time) - 116444736000000000LL) / 10000000);
+        // Wine derives the seconds from the time as a signed number, rounding toward zero, and keeps 32 bits of them.
+        const auto sinceUnixEpoch = static_cast<std::int64_t>(time - FileTimeFromUnix(0));
+        const auto seconds = static_cast<std::uint32_t>(sinceUnixEpoch / 10000000);
         char line[64];
         const int length = std::snprintf(line, sizeof line, "] %u\n#time=%x%08x\n", unsigned{seconds},
                                          static_cast<unsigned>(time >> 32), static_cast<unsigned>(time & 0xffffffff));

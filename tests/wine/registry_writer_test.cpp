@@ -189,6 +189,9 @@ TEST(RegistryWriter, TheSecondsFollowTheTimeAsWineRoundsThem)
         {FileTime{0x1dd87c7c200fa6e}, "] 1796811991\n#time=1dd87c7c200fa6e\n"},
         // Before 1970 the seconds are negative and Wine keeps their low 32 bits.
         {FileTime{0xffffffff}, "] 1240428718\n#time=0ffffffff\n"},
+        // Times past the range of signed 64-bit numbers wrap around as Wine's do.
+        {FileTime{0xffffffffffffffff}, "] 1240428288\n#time=ffffffffffffffff\n"},
+        {FileTime{0x8000000000000000}, "] 159663333\n#time=8000000000000000\n"},
     };
     for (const auto& c : cases) {
         Registry registry;
