@@ -10,9 +10,11 @@
 // and value names are looked up as Wine looks them up, without regard to letter case (wine/registry_names.h); a key or
 // value keeps the spelling it was created with.
 //
-// A registry read from a file keeps the file's text. A key that no operation changes is written back exactly as it
-// was read; a key that one changes is written anew, as Wine writes one. Reading and writing a file unchanged thus
-// gives the same bytes, and a changed file differs from the old one only in the keys that changed.
+// A registry read from a file keeps the file's text. A key that no operation touches is written back exactly as it
+// was read; a key that one touches is written anew, as Wine writes one. A file Wine wrote, read and written back
+// unchanged, thus gives the same bytes (keys that a file has out of Wine's order come back in Wine's order), and a
+// changed file differs from the old one only in the keys that changed and the parents of keys added or deleted,
+// which get the time of the change as Wine gives it to them.
 
 #include <cstdint>
 #include <memory>

@@ -19,8 +19,9 @@
 //   characters, \x for code units above 127 (\xfc, or \x00fc before a character that is a hex digit). Wine writes
 //   nothing but ASCII.
 // - Wine skips white space at the start of a line, and lines starting with ";" (comments) or an unknown "#" option.
+//   A key or value named twice (in any letter case) is one: the first spelling stays, the last data wins.
 //
-// The reader keeps the text: wine/registry.h writes an unchanged key back exactly as it was read.
+// The reader keeps the text, so that wine/registry_writer.h writes an untouched key back exactly as it was read.
 
 #include <string>
 #include <string_view>
