@@ -86,7 +86,7 @@ case "$what" in
     cmake -S "$here" -B "$here/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVANE_TESTS=OFF -DMORVANE_BENCH=ON
     cmake --build "$here/build-bench" -j "$jobs"
     shift
-    for b in before after remove scan; do
+    for b in before after remove scan registry; do
       if [ -x "$here/build-bench/bench/$b/morvane_bench_$b" ]; then
         "$here/build-bench/bench/$b/morvane_bench_$b" "$@"
       fi

@@ -197,6 +197,15 @@ public:
     // old file as it was.
     virtual Status writeLinesAtomic(std::string_view path, const std::vector<std::string>& lines);
 
+    // The whole file, its bytes as they are (no line splitting): for files kept byte for byte, such as Wine's
+    // registry files. Fails as openForReading does.
+    virtual Result<std::string> readFile(std::string_view path) const;
+    // Takes a file's bytes, a piece at a time.
+    using ByteSink = std::function<void(std::string_view bytes)>;
+    // Writes a file as writeLinesAtomic does (a temporary name, flushed, renamed into place; permissions and owner of
+    // the old file kept), its bytes handed by `produce` to the sink it is given, piece by piece, in order.
+    virtual Status writeFileAtomic(std::string_view path, const std::function<void(const ByteSink&)>& produce);
+
 protected:
     // Called by readTree, on its threads, before a directory below the first is opened (for tests that change
     // the tree in mid-scan).

@@ -12,6 +12,7 @@
 #include "platform/fd.h"
 #include "platform/fd_text_file.h"
 #include "platform/file_system.h"
+#include "platform/memory.h"
 #include "platform/path_resolver.h"
 
 namespace morvane {
@@ -90,6 +91,20 @@ struct NewFileMode {
     uid_t uid = 0;
     gid_t gid = 0;
 };
+
+// A replaced file keeps its permissions and owner; a new one gets the usual ones.
+NewFileMode modeForReplacing(const Location& loc)
+{
+    NewFileMode mode;
+    if (loc.found && S_ISREG(loc.st.st_mode)) {
+        mode.setMode = true;
+        mode.mode = loc.st.st_mode & 0777;
+        mode.setOwner = true;
+        mode.uid = loc.st.st_uid;
+        mode.gid = loc.st.st_gid;
+    }
+    return mode;
+}
 
 // A temporary name of an atomic write: ".morvane-" and twelve hexadecimal digits, then ".tmp".
 constexpr std::string_view kTemporaryPrefix = ".morvane-";
@@ -337,15 +352,7 @@ Status FileSystem::writeLinesAtomic(std::string_view path, const std::vector<std
     if (!loc) {
         return loc.error();
     }
-    // A replaced file keeps its permissions and owner; a new one gets the usual ones.
-    NewFileMode mode;
-    if (loc->found && S_ISREG(loc->st.st_mode)) {
-        mode.setMode = true;
-        mode.mode = loc->st.st_mode & 0777;
-        mode.setOwner = true;
-        mode.uid = loc->st.st_uid;
-        mode.gid = loc->st.st_gid;
-    }
+    const NewFileMode mode = modeForReplacing(*loc);
     return replaceAtomically(path, *loc, mode, [&](int fd) {
         std::string buffer;
         buffer.reserve(kTextBufferSize);
@@ -360,6 +367,66 @@ Status FileSystem::writeLinesAtomic(std::string_view path, const std::vector<std
             buffer += "\r\n";
         }
         return writeAll(fd, buffer.data(), buffer.size());
+    });
+}
+
+Result<std::string> FileSystem::readFile(std::string_view path) const
+{
+    auto loc = PathResolver(*this).locate(path);
+    if (!loc) {
+        return loc.error();
+    }
+    auto fd = openRegularForReading(path, *loc);
+    if (!fd) {
+        return fd.error();
+    }
+    struct stat st {};
+    if (::fstat(fd->get(), &st) != 0) {
+        return errorFromErrno(std::string(path), errno);
+    }
+    std::string bytes;
+    // One more than the size, so that a file that has grown meanwhile is still read to its end.
+    const std::size_t room = static_cast<std::size_t>(st.st_size) + 1;
+    bytes.reserve(room);
+    AdviseHugePages(bytes.data(), room);
+    bytes.resize(room);
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) {
+            bytes.resize(bytes.size() + kTextBufferSize);
+        }
+        const ssize_t n = ::read(fd->get(), bytes.data() + used, bytes.size() - used);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return errorFromErrno(std::string(path), errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        used += static_cast<std::size_t>(n);
+    }
+    bytes.resize(used);
+    return bytes;
+}
+
+Status FileSystem::writeFileAtomic(std::string_view path, const std::function<void(const ByteSink&)>& produce)
+{
+    auto loc = PathResolver(*this).locate(path);
+    if (!loc) {
+        return loc.error();
+    }
+    const NewFileMode mode = modeForReplacing(*loc);
+    return replaceAtomically(path, *loc, mode, [&](int fd) {
+        // The first failure is kept; nothing is written after it.
+        int code = 0;
+        produce([&](std::string_view bytes) {
+            if (code == 0 && !bytes.empty()) {
+                code = writeAll(fd, bytes.data(), bytes.size());
+            }
+        });
+        return code;
     });
 }
 
