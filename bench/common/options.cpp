@@ -39,6 +39,7 @@ BenchOptions ParseBenchOptions(int argc, char** argv, BenchOptions o)
         {"--seed", true, [&](const std::string& v) { o.spec.seed = NumberOf("--seed", v); }},
         {"--runs", true, [&](const std::string& v) { o.runs = static_cast<int>(NumberOf("--runs", v)); }},
         {"--threads", true, [&](const std::string& v) { o.threads = static_cast<unsigned>(NumberOf("--threads", v)); }},
+        {"--megabytes", true, [&](const std::string& v) { o.megabytes = NumberOf("--megabytes", v); }},
         {"--work", true, [&](const std::string& v) { o.work = v, workGiven = true; }},
         {"--tree", true, [&](const std::string& v) { o.tree = v; }},
         {"--data", true, [&](const std::string& v) { o.data = v; }},

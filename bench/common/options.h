@@ -15,6 +15,7 @@ namespace morvane::bench {
 //   --threads N                                         reading threads of the scans (0: one per core)
 //   --keep  --remove-tree                               keep or remove the generated tree afterwards
 //   --literal-sort  --root-fs  --per-directory  --cold  what one benchmark times in another way
+//   --megabytes N                                       the size of the generated registry file
 struct BenchOptions {
     TreeSpec spec;
     int runs = 3;
@@ -28,6 +29,7 @@ struct BenchOptions {
     bool rootFs = false;
     bool perDirectory = false;
     bool cold = false;
+    unsigned long long megabytes = 50;
 };
 
 // Reads the options over `defaults`, which set each benchmark's own runs and the name of its work folder in

@@ -15,7 +15,7 @@
 // written in under 0.1 s (each), the 50 MB file in under 1 s (each) with a peak memory within 3 times its size
 // (for the small file the program's own few megabytes are most of its memory: no target there).
 //
-//   morvane_bench_registry [--megabytes N] [--runs N] [--work FOLDER]
+//   morvane_bench_registry [--megabytes N] [--runs N] [--work FOLDER] (and the other benchmarks' options)
 //
 // The generated file is kept in FOLDER (default $TMPDIR or /tmp, then morvane-bench-registry) for the next run.
 
@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "bench/common/measure.h"
+#include "bench/common/options.h"
 #include "platform/file_system.h"
 #include "wine/registry_names.h"
 #include "wine/registry_reader.h"
@@ -384,34 +385,17 @@ bool Report(const std::string& label, const std::string& file, const Figures& f,
 
 int Run(int argc, char** argv)
 {
-    std::size_t megabytes = 50;
-    int runs = 3;
-    const char* tmp = std::getenv("TMPDIR");
-    std::string work = std::string(tmp && *tmp ? tmp : "/tmp") + "/morvane-bench-registry";
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc) {
-                throw std::runtime_error(a + " needs a value");
-            }
-            return argv[++i];
-        };
-        if (a == "--megabytes") {
-            megabytes = std::max<std::size_t>(1, std::stoul(value()));
-        } else if (a == "--runs") {
-            runs = std::max(1, std::stoi(value()));
-        } else if (a == "--work") {
-            work = value();
-        } else if (a == "--root-fs") {
-            std::printf("morvane_bench_registry: --root-fs is the BEFORE benchmark's; nothing to time here\n");
-            return 0;
-        } else if (a == "--directories" || a == "--dirs" || a == "--files" || a == "--seed" || a == "--threads") {
-            (void)value();  // the tree benchmarks' options, which ./build.sh bench hands to every benchmark
-        } else if (a == "--remove-tree" || a == "--cold" || a == "--per-directory") {
-        } else {
-            throw std::runtime_error("unknown argument " + a + " (use --megabytes N --runs N --work FOLDER)");
-        }
+    BenchOptions defaults;
+    defaults.runs = 3;
+    defaults.work = "morvane-bench-registry";
+    const BenchOptions options = ParseBenchOptions(argc, argv, defaults);
+    if (options.rootFs) {
+        std::printf("morvane_bench_registry: --root-fs is the BEFORE benchmark's; nothing to time here\n");
+        return 0;
     }
+    const std::size_t megabytes = std::max<std::size_t>(1, options.megabytes);
+    const int runs = options.runs;
+    const std::string& work = options.work;
     MakeDir(work);
     const std::string large = work + "/system-" + std::to_string(megabytes) + "mb.reg";
     if (!Exists(large)) {
