@@ -239,7 +239,15 @@ std::string CheckCutBeforeIsRefused(World& world)
 // ---------------------------------------------------------------------------------------------------------
 // SIGKILL at any moment
 
+#ifdef MORVANE_SANITIZED
+// Under the sanitizers each traced run costs ten times as much; a quarter of the points still takes every phase
+// through the instrumented code, and the plain build tries them all.
+constexpr long kStops = 30;
+#else
 constexpr long kStops = 120;
+#endif
+// How many stops must kill the run before its end (a run may end a little earlier than the first one did).
+constexpr long kKilledAtLeast = kStops * 5 / 6;
 
 TEST(CrashAtAnyMoment, ABeforeFileCutShortIsNeverTakenForAGoodOne)
 {
@@ -277,7 +285,7 @@ TEST(CrashAtAnyMoment, ABeforeFileCutShortIsNeverTakenForAGoodOne)
             ASSERT_EQ(CheckCutBeforeIsRefused(world), "") << "stopped at system call " << stop;
         }
     }
-    EXPECT_GE(killed, 100);
+    EXPECT_GE(killed, kKilledAtLeast);
     EXPECT_GT(cut, kStops / 2) << "most stops should leave a cut-short file behind";
 }
 
@@ -332,7 +340,7 @@ TEST(CrashAtAnyMoment, AnAfterFileCutShortIsNeverTakenForAGoodOneAndBeforeGoesOn
             ASSERT_FALSE(ReadAfterRecord(*world.fs, world.data("AFTER1.DAT"))) << "stopped at system call " << stop;
         }
     }
-    EXPECT_GE(killed, 100);
+    EXPECT_GE(killed, kKilledAtLeast);
     EXPECT_GT(cut, 0);
 }
 
@@ -405,7 +413,7 @@ TEST(CrashAtAnyMoment, ASystemFileIsAlwaysItsOldOrNewContentAndAChangedOneHasIts
         std::erase_if(state, [](const auto& entry) { return IsTemporary(entry.first); });
         ASSERT_EQ(Differences(expected, state), "") << "stopped at system call " << stop;
     }
-    EXPECT_GE(killed, 100);
+    EXPECT_GE(killed, kKilledAtLeast);
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -902,8 +910,8 @@ TEST(CrashAtAnyMoment, AKilledDeleteProgramIsFinishedByASecondRunAndLosesNoConfi
     const long deletionCalls = RunKilledAt(remove, -1);
     ASSERT_GT(deletionCalls, 100);
     ASSERT_GT(calls, deletionCalls + 100);
-    std::vector<long> stops = SpreadStops(deletionCalls, 55);
-    for (const long stop : SpreadStops(calls - deletionCalls + 40, 55)) {
+    std::vector<long> stops = SpreadStops(deletionCalls, kStops / 2 - 5);
+    for (const long stop : SpreadStops(calls - deletionCalls + 40, kStops / 2 - 5)) {
         stops.push_back(deletionCalls - 40 + stop);
     }
 
@@ -949,7 +957,7 @@ TEST(CrashAtAnyMoment, AKilledDeleteProgramIsFinishedByASecondRunAndLosesNoConfi
         "Delete program killed at %zu points (%ld stops reached) of %ld system calls, the restorations from "
         "%ld; %ld failures\n",
         stops.size(), killed, calls, deletionCalls, failures);
-    EXPECT_GE(killed, 100);
+    EXPECT_GE(killed, static_cast<long>(stops.size()) - 10);
 }
 
 TEST(CrashAtAnyMoment, TheDriveCheckLeavesNothingInTheDrivesRoot)
