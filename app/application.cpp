@@ -57,6 +57,7 @@ void Application::load()
     // The selection window exists from here on, hidden (constructed with the application).
     InitFolders(c, m_dataFolder, m_shippedManual, EmbeddedManual());
     MoveRecordsFromWinDir(c);
+    RemoveOrphanCompanions(c);
     m_state.BootDrive = "C:";
     m_form3.prepare();
     m_main.showMain();

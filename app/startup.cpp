@@ -122,6 +122,24 @@ void MoveRecordsFromWinDir(const Context& ctx)
     }
 }
 
+void RemoveOrphanCompanions(const Context& ctx)
+{
+    auto listing = ctx.fs.list(ctx.state.DataFolder + "*.WINE", kNormal | kHidden | kSystem);
+    if (!listing) {
+        return;
+    }
+    for (const std::string& name : listing->names) {
+        if (!IsRecordFileName(name) || !name.ends_with(".WINE")) {
+            continue;
+        }
+        const std::string record = name.substr(0, name.size() - 5) + ".DAT";
+        const auto found = ctx.fs.attributes(ctx.state.DataFolder + record, Lookup::Exact);
+        if (!found && found.error().kind == ErrorKind::NotFound) {
+            (void)ctx.fs.removeFile(ctx.state.DataFolder + name, Lookup::Exact);
+        }
+    }
+}
+
 void OfferPendingAfterFile(const Context& ctx, const std::function<void()>& createAfterFile)
 {
     if (!ctx.fs.exists(ctx.state.DataFolder + std::string(kBeforeFileName))) {

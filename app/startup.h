@@ -24,6 +24,10 @@ void InitFolders(const Context& ctx, const std::string& dataFolder, const std::s
 // that fails is reported and start-up goes on. AFTER.DAT and AFTERX.DAT (number 0) stay where they are.
 void MoveRecordsFromWinDir(const Context& ctx);
 
+// Deletes the companions (BEFORE.WINE, AFTER<n>.WINE) in the data folder whose record is gone: left by a run that
+// stopped between deleting the one and the other. Quietly, since nothing is lost with them.
+void RemoveOrphanCompanions(const Context& ctx);
+
 // The first half of the exit: when a BEFORE file is pending, offers to create its AFTER file now and runs
 // `createAfterFile` on Yes. The program ends afterwards whatever the answer.
 void OfferPendingAfterFile(const Context& ctx, const std::function<void()>& createAfterFile);

@@ -1,8 +1,11 @@
 #include "changes/create_after_file.h"
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,11 +15,14 @@
 #include "changes/old_file_index.h"
 #include "changes/string_index.h"
 #include "core/helpers.h"
+#include "core/wine_prefix.h"
 #include "records/after_file_writer.h"
 #include "records/before_file_reader.h"
 #include "records/line_store.h"
 #include "records/record_format.h"
 #include "snapshot/directory_tree.h"
+#include "wine/companion.h"
+#include "wine/prefix_state.h"
 
 namespace morvane {
 
@@ -83,6 +89,9 @@ private:
                       const DirectoryFiles& currentFiles);
     void considerFile(std::string_view directory, std::string_view name, const OldFileIndex& index);
     Step compareSystemFiles();
+    // What the installation changed in the Wine prefix, when the BEFORE file has a companion; false when the
+    // command ended here (told and closed).
+    bool findPrefixChanges();
 
     // A message and its notice, and the kind of failure behind it.
     struct Failure {
@@ -113,6 +122,7 @@ private:
     std::size_t m_skippedNames = 0;
     bool m_changed[4] = {false, false, false, false};
     std::string m_drives;
+    std::optional<wine::PrefixChanges> m_prefixChanges;
     AfterResult m_result;
 };
 
@@ -137,6 +147,10 @@ AfterResult AfterFileCreation::run()
         const Failure why = readFailure(header.error());
         m_ctx.prompts.messageBox(why.notice, why.text + kNothingCreated, Buttons::Ok, Icon::Exclamation, "Error");
         m_result.error = why.kind;
+        return m_result;
+    }
+
+    if (!findPrefixChanges()) {
         return m_result;
     }
 
@@ -190,6 +204,16 @@ AfterResult AfterFileCreation::run()
         return m_result;
     }
 
+    // The companion first: an AFTER file that is complete has its companion by then.
+    if (m_prefixChanges) {
+        if (const Status written =
+                wine::WriteAfterCompanion(m_ctx.fs, wine::CompanionOf(m_afterPath), *m_prefixChanges);
+            !written) {
+            fail({Notice::CompanionNotWritten, "Unable to write " + written.error().describe() + ".",
+                  written.error().kind});
+            return m_result;
+        }
+    }
     // The record must be complete on disk before the snapshot it replaces goes.
     const Status finished = m_after->finish();
     m_after.reset();
@@ -202,6 +226,10 @@ AfterResult AfterFileCreation::run()
     m_ctx.events.processEvents();
 
     const Status removed = m_ctx.fs.removeFile(m_beforePath);
+    if (removed) {
+        // Its companion is of no use without it; one left by a failure here is replaced by the next BEFORE file.
+        (void)m_ctx.fs.removeFile(wine::CompanionOf(m_beforePath));
+    }
     if (!removed) {
         // The AFTER file is complete and synced: it is the record of the installation and stays. Deleting it
         // too would discard a good record, and usually fails for the same reason anyway.
@@ -224,6 +252,11 @@ AfterResult AfterFileCreation::run()
     }
     m_result.passedOver = m_skippedNames;
     m_result.beforeFileKept = !removed;
+    if (m_prefixChanges) {
+        m_result.prefix = m_prefixChanges->prefix;
+        m_result.registryChanges = static_cast<long>(m_prefixChanges->registry.size());
+        m_result.desktopEntries = static_cast<long>(m_prefixChanges->desktop.size());
+    }
 
     showReport();
     if (removed) {
@@ -412,8 +445,56 @@ AfterFileCreation::Step AfterFileCreation::compareSystemFiles()
     return Step::Done;
 }
 
+bool AfterFileCreation::findPrefixChanges()
+{
+    const std::string companion = wine::CompanionOf(m_beforePath);
+    struct stat st {};
+    const std::string prefix = RecordedPrefix(m_ctx.fs);
+    if (prefix.empty() || ::lstat(companion.c_str(), &st) != 0) {
+        return true;  // made without a prefix's registry, or where C: is the root file system
+    }
+    const auto fail = [&](Notice notice, const std::string& text, ErrorKind kind) {
+        m_before.reset();
+        m_ctx.prompts.messageBox(notice, text + kNothingCreated, Buttons::Ok, Icon::Exclamation, "Error");
+        m_result.outcome = Outcome::Failed;
+        m_result.error = kind;
+        return false;
+    };
+    auto before = wine::ReadBeforeCompanion(m_ctx.fs, companion);
+    if (!before) {
+        return fail(before.error().kind == ErrorKind::Damaged ? Notice::BeforeFileDamaged : Notice::AfterFileReadFailed,
+                    before.error().kind == ErrorKind::Damaged ? before.error().reason
+                                                              : "Unable to read " + before.error().describe() + ".",
+                    before.error().kind);
+    }
+    if (before->prefix != prefix) {
+        return true;  // the drives come from another prefix now: its registry is not the one recorded
+    }
+    if (!WaitUntilNoWineserver(m_ctx, prefix)) {
+        m_before.reset();
+        m_result.outcome = Outcome::Cancelled;
+        return false;
+    }
+    const auto now = wine::ReadPrefixState(m_ctx.fs, prefix);
+    if (!now) {
+        return fail(Notice::PrefixNotRead,
+                    "Unable to read the Wine prefix " + prefix + ": " + now.error().describe() + ".", now.error().kind);
+    }
+    auto changes = wine::FindPrefixChanges(*before, *now);
+    if (!changes) {
+        return fail(Notice::PrefixNotRead,
+                    "Unable to read the Wine prefix " + prefix + ": " + changes.error().describe() + ".",
+                    changes.error().kind);
+    }
+    m_prefixChanges = std::move(*changes);
+    return true;
+}
+
 std::string AfterFileCreation::removePartialAfterFile()
 {
+    if (m_prefixChanges) {
+        (void)m_ctx.fs.removeFile(wine::CompanionOf(m_afterPath));
+    }
     if (const Status removed = m_ctx.fs.removeFile(m_afterPath); !removed) {
         return " The partial AFTER file could not be deleted: " + removed.error().describe() + ".";
     }

@@ -34,6 +34,9 @@ struct AfterResult : CommandResult {
     std::array<bool, 4> changed{};  // AUTOEXEC.BAT, CONFIG.SYS, WIN.INI, SYSTEM.INI, as in kConfigFiles
     std::size_t passedOver = 0;     // names a Windows path cannot express
     bool beforeFileKept = false;    // the BEFORE file could not be deleted afterwards (reported)
+    std::string prefix;             // the Wine prefix whose changes the companion keeps, if any
+    long registryChanges = 0;       // keys and values added, changed and deleted there
+    long desktopEntries = 0;        // desktop entries added for the program
 };
 AfterResult CreateAfterFile(const Context& ctx);
 

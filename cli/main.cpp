@@ -367,6 +367,7 @@ int Main(int argc, char** argv)
     const Context c = s.ctx();
     InitFolders(c, dataFolder, shippedManualPath(exeDir), EmbeddedManual());
     MoveRecordsFromWinDir(c);
+    RemoveOrphanCompanions(c);
     s.state().BootDrive = "C:";
 
     const std::string& command = line.command;

@@ -91,7 +91,8 @@ Role RoleOf(Notice notice)
     case Notice::CorruptedRecordDeleted: return Role::Aside;
 
     case Notice::NamesPassedOver:
-    case Notice::LinesPlacedAside: return Role::Information;
+    case Notice::LinesPlacedAside:
+    case Notice::PrefixEntriesKept: return Role::Information;
 
     case Notice::DriveNotReadyToRead:
     case Notice::DriveNotReadyToWrite: return Role::Retry;
@@ -156,7 +157,13 @@ Role RoleOf(Notice notice)
     case Notice::NoBeforeFileToDelete:
     case Notice::SafetyFolderUnreadable:
     case Notice::NoSafetyFiles:
-    case Notice::FileNotDeleted: return Role::Failure;
+    case Notice::FileNotDeleted:
+    // A running wineserver is not waited for: the message says how to end it, and the command fails.
+    case Notice::WineserverRunning:
+    case Notice::PrefixNotRead:
+    case Notice::CompanionNotWritten:
+    case Notice::PrefixRecordUnusable:
+    case Notice::PrefixNotReverted: return Role::Failure;
     }
     return Role::Failure;
 }

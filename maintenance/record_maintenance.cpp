@@ -3,10 +3,14 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/helpers.h"
+#include "core/wine_prefix.h"
 #include "records/first_line.h"
 #include "records/record_format.h"
+#include "wine/companion.h"
+#include "wine/prefix_state.h"
 
 namespace morvane {
 
@@ -40,6 +44,20 @@ Status deleteReported(const Context& ctx, const std::string& path)
     return removed;
 }
 
+// Deletes a record and then its companion, if it has one: a companion is of no use without its record.
+Status deleteRecordReported(const Context& ctx, const std::string& path)
+{
+    const Status removed = deleteReported(ctx, path);
+    if (!removed) {
+        return removed;
+    }
+    const std::string companion = wine::CompanionOf(path);
+    if (ctx.fs.attributes(companion, Lookup::Exact)) {
+        return deleteReported(ctx, companion);
+    }
+    return removed;
+}
+
 CommandResult Ended(Outcome outcome, ErrorKind kind = ErrorKind::Other)
 {
     CommandResult result;
@@ -60,7 +78,7 @@ CommandResult ForgetAfterFile(const Context& ctx, const std::string& path)
     if (!AskYesNo(ctx.prompts, Notice::ConfirmAfterFileDeletion, "Delete AFTER file for " + name + "? Are you sure")) {
         return Ended(Outcome::Cancelled);
     }
-    const CommandResult result = Deleted(deleteReported(ctx, path));
+    const CommandResult result = Deleted(deleteRecordReported(ctx, path));
     UpdateAfterPairs(ctx);
     return result;
 }
@@ -120,7 +138,7 @@ CommandResult DeleteBeforeFile(const Context& ctx)
                   "Delete BEFORE file for " + name + "? Are you sure")) {
         return Ended(Outcome::Cancelled);
     }
-    const CommandResult result = Deleted(deleteReported(ctx, path));
+    const CommandResult result = Deleted(deleteRecordReported(ctx, path));
     UpdateBeforePairs(ctx);
     return result;
 }
@@ -144,6 +162,17 @@ CommandResult DeleteSafetyFiles(const Context& ctx)
             unreadable->path = folderOf(pattern);
         }
     }
+    // The safety copies of a Wine prefix's registry files, made before Delete program changed them.
+    std::vector<std::string> registryCopies;
+    if (const std::string prefix = RecordedPrefix(ctx.fs); !prefix.empty()) {
+        for (const wine::Hive hive : wine::kHives) {
+            std::string copy = prefix + "/" + wine::SafetyCopyName(hive);
+            if (ctx.fs.attributes(copy, Lookup::Exact)) {
+                registryCopies.push_back(std::move(copy));
+            }
+        }
+    }
+    found = found || !registryCopies.empty();
     ctx.prompts.beep();
     if (unreadable) {
         showError(
@@ -168,6 +197,11 @@ CommandResult DeleteSafetyFiles(const Context& ctx)
                 if (const Status removed = deleteReported(ctx, file); !removed && result.done()) {
                     result = Ended(Outcome::Failed, removed.error().kind);
                 }
+            }
+        }
+        for (const std::string& copy : registryCopies) {
+            if (const Status removed = deleteReported(ctx, copy); !removed && result.done()) {
+                result = Ended(Outcome::Failed, removed.error().kind);
             }
         }
     } else {

@@ -102,6 +102,7 @@ Result<DriveMap> DriveMap::fromPrefix(const std::string& prefix)
         map.leaveOut('C', VolatileFolders());
         return map;
     }
+    map.setPrefix(absolute);
     std::vector<std::string> entries;
     const int readError = forEachEntry(dir.get(), [&](std::string_view name, unsigned char type) {
         if (name.size() == 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0])) &&

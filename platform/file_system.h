@@ -88,6 +88,10 @@ public:
     const std::string* root(char letter) const;
     std::vector<char> letters() const;  // upper case, in alphabetical order
 
+    // The Wine prefix the drives come from, as an absolute host path; empty when C: is the root file system.
+    const std::string& prefix() const { return m_prefix; }
+    void setPrefix(std::string prefix) { m_prefix = std::move(prefix); }
+
     // Leaves folders out of a drive: paths below its root, names separated by '/' and spelled as on disk ("tmp",
     // "home/alice/.cache"). No listing a scan reads names them, so nothing in them is recorded or deleted.
     void leaveOut(char letter, const std::vector<std::string>& relativePaths);
@@ -97,6 +101,7 @@ public:
 private:
     std::map<char, std::string> m_roots;    // upper-case letter -> host folder
     std::map<char, LeftOutNode> m_leftOut;  // upper-case letter -> its left-out folders
+    std::string m_prefix;
 };
 
 // The folders of the root file system where the system and running programs keep volatile data, relative to "/":

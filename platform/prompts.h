@@ -5,9 +5,9 @@
 
 namespace morvane {
 
-enum class Buttons { Ok, OkCancel, YesNo };
+enum class Buttons { Ok, OkCancel, YesNo, RetryCancel };
 enum class Icon { None, Exclamation, Question, Information };
-enum class Answer { Ok, Cancel, Yes, No };
+enum class Answer { Ok, Cancel, Yes, No, Retry };
 
 // Every message box and input box the program shows, one value each. The text, title, buttons and icon are given
 // where the notice is raised; whatever answers without showing the text (the terminal, the tests' and the
@@ -94,6 +94,13 @@ enum class Notice {
     NoSafetyFiles,               // there are no safety files to delete
     ConfirmSafetyFilesDeletion,  // question: delete the safety files, after a warning of what they are for
     FileNotDeleted,              // a record or safety file could not be deleted
+    // A Wine prefix's registry and desktop entries, beside the records
+    WineserverRunning,     // retry or cancel: a wineserver runs for the prefix and owns its registry files
+    PrefixNotRead,         // the prefix's registry or desktop entries cannot be read; no record is made
+    CompanionNotWritten,   // the companion record could not be written; no record is made
+    PrefixRecordUnusable,  // the companion or a registry file cannot be used; nothing is deleted
+    PrefixNotReverted,     // registry values or desktop entries could not be taken back; the AFTER file is kept
+    PrefixEntriesKept,     // information: registry values and desktop entries changed since are kept
 };
 
 // Message boxes, input boxes and the beep. The Qt implementation shows real dialogs; tests use a scripted

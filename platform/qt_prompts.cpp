@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QLabel>
-#include <QScreen>
 #include <QMessageBox>
+#include <QScreen>
 
 namespace morvane {
 
@@ -49,12 +49,18 @@ Answer QtPrompts::messageBox(Notice, std::string_view text, Buttons buttons, Ico
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
         break;
+    case Buttons::RetryCancel:
+        box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Retry);
+        box.setEscapeButton(QMessageBox::Cancel);
+        break;
     }
     switch (box.exec()) {
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;
     case QMessageBox::Cancel: return Answer::Cancel;
     case QMessageBox::Ok: return Answer::Ok;
+    case QMessageBox::Retry: return Answer::Retry;
     default: break;
     }
     // Closed from the frame.
@@ -62,6 +68,7 @@ Answer QtPrompts::messageBox(Notice, std::string_view text, Buttons buttons, Ico
     case Buttons::Ok: return Answer::Ok;
     case Buttons::OkCancel: return Answer::Cancel;
     case Buttons::YesNo: return Answer::No;
+    case Buttons::RetryCancel: return Answer::Cancel;
     }
     return Answer::Cancel;
 }

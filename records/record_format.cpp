@@ -34,7 +34,8 @@ std::string AfterFileName(long number)
 
 bool IsRecordFileName(std::string_view name)
 {
-    return name == kBeforeFileName || (name.starts_with("AFTER") && name.ends_with(".DAT"));
+    return name == kBeforeFileName || name == "BEFORE.WINE" ||
+           (name.starts_with("AFTER") && (name.ends_with(".DAT") || name.ends_with(".WINE")));
 }
 
 std::string SectionHeader(std::string_view name)

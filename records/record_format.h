@@ -29,7 +29,8 @@ inline constexpr std::string_view kDrivesEnd = "*AUTOEXEC*";
 // "AFTER" & number & ".DAT".
 std::string AfterFileName(long number);
 
-// BEFORE.DAT and AFTER*.DAT: the program's own records, which the scans never count as installed.
+// BEFORE.DAT and AFTER*.DAT, and their companions BEFORE.WINE and AFTER*.WINE: the program's own records, which
+// the scans never count as installed.
 bool IsRecordFileName(std::string_view name);
 
 // "*" & name & "*", "*NEW " & name & "*" and "*END " & name & "*".

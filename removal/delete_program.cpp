@@ -1,11 +1,17 @@
 #include "removal/delete_program.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/helpers.h"
+#include "core/wine_prefix.h"
 #include "records/after_file_reader.h"
+#include "wine/companion.h"
+#include "wine/prefix_state.h"
+#include "wine/registry_reader.h"
+#include "wine/wineserver.h"
 
 namespace morvane {
 
@@ -60,6 +66,45 @@ std::string NotRestoredText(const std::vector<std::string>& files, const std::st
     return "Not restored: " + names + ". The AFTER file " + afterFile +
            " is kept, because it holds the lines from before the installation. Run Delete program again once " +
            (files.size() == 1 ? "the file can" : "the files can") + " be restored.";
+}
+
+// Why the registry files of the prefix cannot be taken back as the companion recorded them: one that is now a
+// link, cannot be read or is not in Wine's format, or is for another architecture. Nothing when all can.
+std::optional<std::string> PrefixFilesUnusable(const FileSystem& fs, const wine::PrefixChanges& changes)
+{
+    for (const wine::Hive hive : wine::kHives) {
+        const std::string& arch = changes.arch[static_cast<int>(hive)];
+        if (arch.empty()) {
+            continue;  // the file was not there after the installation
+        }
+        const std::string path = changes.prefix + "/" + wine::HiveFileName(hive);
+        const auto attributes = fs.attributes(path, Lookup::Exact);
+        if (attributes && (*attributes & kLink) != 0) {
+            return "The registry file " + path + " is a symbolic link, so it has not been read.";
+        }
+        const auto registry = wine::ReadRegistryFile(fs, path);
+        if (!registry) {
+            return registry.error().kind == ErrorKind::Damaged
+                       ? "The registry file " + path + " is not one Wine can read: " + registry.error().reason + "."
+                       : "Unable to read the registry file " + registry.error().describe() + ".";
+        }
+        if (registry->arch() != arch) {
+            return "The registry file " + path + " is for \"#arch=" + registry->arch() +
+                   "\", but the installation was recorded in one for \"#arch=" + arch + "\".";
+        }
+    }
+    return std::nullopt;
+}
+
+// The closing message of a run that left some of a prefix's changes in place.
+std::string NotRevertedText(const std::vector<std::string>& steps, const std::string& afterFile)
+{
+    std::string text = "Not taken back in the Wine prefix:";
+    for (const std::string& step : steps) {
+        text += "\n  " + step;
+    }
+    return text + "\nThe AFTER file " + afterFile +
+           " and its companion are kept. Run Delete program again to try again.";
 }
 
 class ProgramDeletion {
@@ -289,6 +334,65 @@ std::string ConfirmDeletionQuestion(const std::string& programName)
 
 namespace {
 
+// The companion goes first: once it is gone the prefix's changes are taken back, and a record left by a stop in
+// between is finished by another run that deletes only files.
+Status RemoveRecordAndCompanion(FileSystem& fs, const std::string& path, const std::string& companion)
+{
+    if (const Status gone = fs.removeFile(companion); !gone && gone.error().kind != ErrorKind::NotFound) {
+        return gone;
+    }
+    return fs.removeFile(path);
+}
+
+// Takes back what the installation changed in the Wine prefix, under the wineserver's lock, or in a dry run tells
+// the plan how it would. What is left, and why, goes into the result.
+void RevertPrefix(const Context& ctx, const wine::PrefixChanges& changes, DeletionPlan* plan, DeletionResult& result)
+{
+    ctx.panel.progress(3, "Taking back the changes to the Wine prefix " + changes.prefix);
+    std::unique_ptr<wine::ServerLock> lock;
+    while (!plan) {
+        auto taken = wine::ServerLock::take(changes.prefix);
+        if (taken) {
+            lock = std::move(*taken);
+            break;
+        }
+        if (!WaitUntilNoWineserver(ctx, changes.prefix)) {
+            result.notReverted.push_back("the registry and the desktop entries (a wineserver is running)");
+            return;
+        }
+    }
+    const auto now = wine::ReadPrefixState(ctx.fs, changes.prefix);
+    if (!now) {
+        result.notReverted.push_back("the registry and the desktop entries (" + now.error().describe() + ")");
+        return;
+    }
+    const wine::RevertPlan steps = wine::PlanPrefixRevert(changes, *now);
+    std::vector<std::string> kept;
+    for (const wine::RevertStep& step : steps.steps) {
+        using Kind = wine::RevertStep::Kind;
+        if (step.kind == Kind::KeepValue || step.kind == Kind::KeepKey || step.kind == Kind::KeepFile) {
+            kept.push_back(DescribeRevertStep(step));
+        }
+        if (plan) {
+            plan->prefixStep(step);
+        }
+    }
+    if (!plan) {
+        const wine::RevertOutcome outcome = wine::ApplyPrefixRevert(ctx.fs, changes.prefix, steps);
+        for (const auto& [step, error] : outcome.failed) {
+            result.notReverted.push_back(DescribeRevertStep(step) + " (" + error.describe() + ")");
+        }
+    }
+    result.keptInPrefix = kept;
+    if (!kept.empty()) {
+        std::string text = "Changed since the installation, and so kept:";
+        for (const std::string& line : kept) {
+            text += "\n  " + line;
+        }
+        ctx.prompts.messageBox(Notice::PrefixEntriesKept, text, Buttons::Ok, Icon::Information, kAppTitle);
+    }
+}
+
 // Everything after the choice of the record: reads and checks it whole, confirms, deletes, restores, and deletes
 // the record last.
 DeletionResult RemoveRecordedProgram(const Context& ctx, const std::string& path, RestoreOptions& form4,
@@ -308,6 +412,28 @@ DeletionResult RemoveRecordedProgram(const Context& ctx, const std::string& path
         result.error = ErrorKind::ThroughLink;
         return result;
     }
+    auto companion = wine::ReadCompanionOfAfterFile(ctx.fs, path);
+    if (!companion) {
+        ShowError(
+            ctx, Notice::PrefixRecordUnusable,
+            (companion.error().kind == ErrorKind::Damaged ? companion.error().reason
+                                                          : "Unable to read " + companion.error().describe() + ".") +
+                kNothingDeleted);
+        result.error = companion.error().kind;
+        return result;
+    }
+    const std::optional<wine::PrefixChanges>& prefixChanges = *companion;
+    if (prefixChanges) {
+        if (auto unusable = PrefixFilesUnusable(ctx.fs, *prefixChanges)) {
+            ShowError(ctx, Notice::PrefixRecordUnusable, *unusable + kNothingDeleted);
+            result.error = ErrorKind::Invalid;
+            return result;
+        }
+        if (!plan && !WaitUntilNoWineserver(ctx, prefixChanges->prefix)) {
+            result.outcome = Outcome::Cancelled;
+            return result;
+        }
+    }
     ctx.state.ProgramName = record->programName;
     result.programName = record->programName;
     // A dry run deletes nothing, so there is nothing to confirm.
@@ -323,17 +449,28 @@ DeletionResult RemoveRecordedProgram(const Context& ctx, const std::string& path
     panel.progress(1, "Deleting all traces of " + ctx.state.ProgramName);
 
     ProgramDeletion deletion(ctx, form4, plan);
-    if (!deletion.run(*record)) {
+    const bool ran = deletion.run(*record);
+    if (ran && prefixChanges) {
+        RevertPrefix(ctx, *prefixChanges, plan, result);
+    }
+    const std::string companionPath = wine::CompanionOf(path);
+    if (!ran) {
         result.outcome = Outcome::Cancelled;
     } else if (!deletion.notRestored().empty()) {
         // The record holds the only copy of the lines these files had before the installation.
         ShowError(ctx, Notice::NotRestored, NotRestoredText(deletion.notRestored(), path));
         result.notRestored = deletion.notRestored();
+    } else if (!result.notReverted.empty()) {
+        // The companion holds what is needed to try again.
+        ShowError(ctx, Notice::PrefixNotReverted, NotRevertedText(result.notReverted, path));
     } else if (plan) {
+        if (prefixChanges) {
+            plan->removeFile(companionPath);
+        }
         plan->removeFile(path);
         result.outcome = Outcome::Done;
         result.recordKept = false;
-    } else if (const Status removed = ctx.fs.removeFile(path); !removed) {
+    } else if (const Status removed = RemoveRecordAndCompanion(ctx.fs, path, companionPath); !removed) {
         ShowError(ctx, Notice::AfterFileNotDeleted,
                   "Unable to delete the AFTER file " + path + ": " + removed.error().reason + ".");
         result.error = removed.error().kind;

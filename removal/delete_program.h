@@ -25,10 +25,12 @@ namespace morvane {
 void DeleteProgram(const Context& ctx, AfterFileList& list, RestoreOptions& form4, DeletionPlan* plan = nullptr);
 
 struct DeletionResult : CommandResult {
-    std::string record;                    // the AFTER file
-    std::string programName;               // its first line, once it was read
-    std::vector<std::string> notRestored;  // configuration files whose restoration was refused or failed
-    bool recordKept = true;                // false once the AFTER file is deleted (or, in a dry run, would be)
+    std::string record;                     // the AFTER file
+    std::string programName;                // its first line, once it was read
+    std::vector<std::string> notRestored;   // configuration files whose restoration was refused or failed
+    bool recordKept = true;                 // false once the AFTER file is deleted (or, in a dry run, would be)
+    std::vector<std::string> notReverted;   // the Wine prefix's changes that could not be taken back, and why
+    std::vector<std::string> keptInPrefix;  // registry values and desktop entries kept: changed since
 };
 
 // The same for the program whose record is AFTER<number>.DAT, without the selection window. The questions go to

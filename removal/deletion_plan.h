@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "wine/prefix_state.h"
+
 namespace morvane {
 
 // A run of Delete program that changes nothing (a dry run): every change the run would make is told here
@@ -16,6 +18,8 @@ public:
     virtual void keepFile(const std::string& path) = 0;         // a file the user chose to keep
     // A safety copy, missing-line file or configuration file written with these lines.
     virtual void writeFile(const std::string& path, const std::vector<std::string>& lines) = 0;
+    // A step that takes back the installation's changes to a Wine prefix's registry or desktop entries.
+    virtual void prefixStep(const wine::RevertStep& step) { (void)step; }
 };
 
 }  // namespace morvane

@@ -8,6 +8,7 @@
 #include "platform/letter_case.h"
 #include "records/first_line.h"
 #include "records/record_format.h"
+#include "wine/companion.h"
 
 namespace morvane {
 
@@ -94,6 +95,9 @@ void SelectAfterFile(const Context& ctx, AfterFileList& window, AfterSelection& 
                                            "operations. It will now be deleted.",
                                        Buttons::Ok, Icon::Exclamation, "ATTENTION");
                 const Status removed = fs.removeFile(path);
+                if (removed) {
+                    (void)fs.removeFile(wine::CompanionOf(path));  // of no use without its record
+                }
                 if (!removed) {
                     leftOut.insert(fileName);
                     ShowError(ctx.prompts, Notice::CorruptedRecordNotDeleted,

@@ -1,12 +1,19 @@
 #include "report/show_report.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "core/wine_prefix.h"
 #include "records/after_file_reader.h"
 #include "report/list_system_file_changes.h"
+#include "wine/companion.h"
+#include "wine/registry.h"
+#include "wine/registry_names.h"
 
 namespace morvane {
 
@@ -184,7 +191,105 @@ Result<ProgramReport> ReadProgramReport(const FileSystem& fs, const std::string&
             report.configuration[k].lines = AddedAndRemovedLines(section.oldLines, section.newLines);
         }
     }
+    auto companion = wine::ReadCompanionOfAfterFile(fs, afterPath);
+    if (!companion) {
+        Error error = companion.error();
+        if (error.kind != ErrorKind::Damaged) {
+            error.reason = "Unable to read " + error.describe();
+        }
+        return error;
+    }
+    report.prefix = std::move(*companion);
     return report;
+}
+
+std::string RegistryDataText(const wine::RecordedData& data)
+{
+    using namespace wine;
+    RegistryValue value;
+    value.type = data.type;
+    value.data = data.data;
+    const auto units = value.units();
+    const auto quoted = [](std::u16string_view text) {
+        std::string out = "\"";
+        for (const char c : Utf8FromUtf16(text)) {
+            if (c == '"' || c == '\\') {
+                out += '\\';
+            }
+            out += c;
+        }
+        return out + "\"";
+    };
+    switch (data.type) {
+    case kRegSz:
+    case kRegExpandSz:
+        if (units && !units->empty() && units->back() == u'\0') {
+            return (data.type == kRegExpandSz ? "expandable " : "") +
+                   quoted(std::u16string_view(*units).substr(0, units->size() - 1));
+        }
+        break;
+    case kRegMultiSz:
+        if (units) {
+            std::string out = "list (";
+            std::u16string_view rest(*units);
+            bool first = true;
+            while (!rest.empty() && rest.front() != u'\0') {
+                const std::size_t end = std::min(rest.find(u'\0'), rest.size());
+                out += (first ? "" : ", ") + quoted(rest.substr(0, end));
+                first = false;
+                rest.remove_prefix(std::min(end + 1, rest.size()));
+            }
+            return out + ")";
+        }
+        break;
+    case kRegDword:
+        if (data.data.size() == 4) {
+            std::uint32_t n = 0;
+            for (int i = 3; i >= 0; --i) {
+                n = (n << 8) | static_cast<unsigned char>(data.data[static_cast<std::size_t>(i)]);
+            }
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "0x%08x", n);
+            return std::string("number ") + hex + " (" + std::to_string(n) + ")";
+        }
+        break;
+    default: break;
+    }
+    std::string out = "type " + std::to_string(data.type) + " bytes";
+    static const char* const kDigits = "0123456789abcdef";
+    for (const char c : data.data) {
+        const auto b = static_cast<unsigned char>(c);
+        out += ' ';
+        out += kDigits[b >> 4];
+        out += kDigits[b & 15];
+    }
+    return data.data.empty() ? out + " (none)" : out;
+}
+
+std::vector<std::string> RegistryChangeLines(const wine::PrefixChanges& changes)
+{
+    using Kind = wine::RegistryChange::Kind;
+    std::vector<std::string> lines;
+    for (const wine::RegistryChange& change : changes.registry) {
+        switch (change.kind) {
+        case Kind::KeyAdded: lines.push_back("Key added: " + RegistryKeyName(change.hive, change.key)); break;
+        case Kind::KeyDeleted: lines.push_back("Key deleted: " + RegistryKeyName(change.hive, change.key)); break;
+        case Kind::ValueAdded:
+            lines.push_back("Value added: " + RegistryValueName(change.hive, change.key, change.value) + " = " +
+                            (change.after ? RegistryDataText(*change.after) : std::string()));
+            break;
+        case Kind::ValueChanged:
+            lines.push_back("Value changed: " + RegistryValueName(change.hive, change.key, change.value) + ": " +
+                            (change.before ? RegistryDataText(*change.before) : std::string()) + " -> " +
+                            (change.after ? RegistryDataText(*change.after) : std::string()));
+            break;
+        case Kind::ValueDeleted:
+            lines.push_back("Value deleted: " + RegistryValueName(change.hive, change.key, change.value) + " = " +
+                            (change.before ? RegistryDataText(*change.before) : std::string()));
+            break;
+        }
+    }
+    return lines;
 }
 
 std::string ReportCaption(const std::string& programName)

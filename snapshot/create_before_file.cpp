@@ -6,11 +6,14 @@
 #include <vector>
 
 #include "core/helpers.h"
+#include "core/wine_prefix.h"
 #include "platform/letter_case.h"
 #include "records/before_file_writer.h"
 #include "records/first_line.h"
 #include "records/record_format.h"
 #include "snapshot/directory_tree.h"
+#include "wine/companion.h"
+#include "wine/prefix_state.h"
 
 namespace morvane {
 namespace {
@@ -349,17 +352,49 @@ BeforeResult recordBefore(const Context& ctx, const std::string& programName, co
 {
     const std::string beforePath = ctx.state.DataFolder + std::string(kBeforeFileName);
     ctx.state.ProgramName = programName;
+    // In a Wine prefix the registry and the desktop entries are kept beside the record, read while no wineserver
+    // can change them. Their file is written first and goes again with an unfinished record.
+    const std::string prefix = RecordedPrefix(ctx.fs);
+    std::string companion;
+    if (!prefix.empty()) {
+        if (!WaitUntilNoWineserver(ctx, prefix)) {
+            BeforeResult cancelled;
+            cancelled.outcome = Outcome::Cancelled;
+            return cancelled;
+        }
+        const auto snapshot = wine::ReadPrefixState(ctx.fs, prefix);
+        if (!snapshot) {
+            showError(ctx, Notice::PrefixNotRead,
+                      "Unable to read the Wine prefix " + prefix + ": " + snapshot.error().describe() +
+                          ". No BEFORE file has been made.");
+            return Failed(snapshot.error().kind);
+        }
+        companion = wine::CompanionOf(beforePath);
+        if (const Status written = wine::WriteBeforeCompanion(ctx.fs, companion, *snapshot); !written) {
+            (void)ctx.fs.removeFile(companion);
+            showError(ctx, Notice::CompanionNotWritten,
+                      "Unable to write " + written.error().describe() + ". No BEFORE file has been made.");
+            return Failed(written.error().kind);
+        }
+    }
     PanelCleanup cleanup(ctx.panel);
     auto out = ctx.fs.createForWriting(beforePath, FileSystem::CreateMode::Truncate);
     if (!out) {
+        if (!companion.empty()) {
+            (void)ctx.fs.removeFile(companion);
+        }
         showError(ctx, Notice::BeforeFileNotWritten,
                   "Unable to write the BEFORE file " + beforePath + ": " + out.error().reason + ".");
         return Failed(out.error().kind);
     }
     BeforeFileRun run(ctx, std::move(*out), beforePath);
     if (!run.run(letters)) {
+        if (!companion.empty()) {
+            (void)ctx.fs.removeFile(companion);
+        }
         return run.result();
     }
+    run.result().prefix = prefix;
     ctx.events.processEvents();
     SetBeforePairs(ctx.main, true);
     ReportSkippedNames(ctx.prompts, run.result().passedOver);

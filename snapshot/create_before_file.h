@@ -35,6 +35,7 @@ struct BeforeResult : CommandResult {
     long directories = 0;
     long files = 0;
     std::size_t passedOver = 0;  // names a Windows path cannot express
+    std::string prefix;          // the Wine prefix whose registry and desktop entries were kept beside it, if any
 };
 
 // The same without the input boxes: the name and the drives come with the request, and one that cannot be used
