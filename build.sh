@@ -14,7 +14,9 @@ what="${1:-run}"
 packages=(cmake ninja-build g++ qt6-base-dev libgl-dev libgtest-dev xdg-utils poppler-utils libqt6svg6)
 case "$what" in
   # clang-14 with its runtime libraries (libFuzzer, the sanitizers) builds the fuzz targets.
-  test) packages+=(desktop-file-utils appstream groff-base dpkg-dev file lintian clang-14 libclang-rt-14-dev) ;;
+  # wine, wine64 and nsis run a real installer in a real Wine prefix.
+  test) packages+=(desktop-file-utils appstream groff-base dpkg-dev file lintian clang-14 libclang-rt-14-dev wine wine64
+    nsis) ;;
   package) packages+=(dpkg-dev file lintian) ;;
 esac
 missing=()
