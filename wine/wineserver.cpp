@@ -45,8 +45,10 @@ std::string DebianFolderName(const std::string& prefix)
     return name;
 }
 
-// The process that holds a write lock on the file, 0 when none does; -1 with errno when the file cannot be opened
-// or asked.
+constexpr pid_t kHeldWithoutProcess = -2;
+
+// The process that holds a write lock on the file, 0 when none does, kHeldWithoutProcess when a lock is held that
+// names none; -1 with errno when the file cannot be opened or asked.
 pid_t LockHolder(const std::string& lockFile)
 {
     Fd fd(::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
@@ -61,11 +63,20 @@ pid_t LockHolder(const std::string& lockFile)
     if (::fcntl(fd.get(), F_GETLK, &lock) != 0) {
         return -1;
     }
-    return lock.l_type == F_UNLCK ? 0 : lock.l_pid;
+    if (lock.l_type == F_UNLCK) {
+        return 0;
+    }
+    // A lock of an open file rather than of a process (the one ServerLock takes, in this process or another) has no
+    // process to name; Wine's server takes a process's lock, which always names it.
+    return lock.l_pid > 0 ? lock.l_pid : kHeldWithoutProcess;
 }
 
 Error ServerRuns(const std::string& prefix, pid_t pid)
 {
+    if (pid <= 0) {
+        return Error{prefix, 0, "another program holds the lock of this prefix's wineserver; try again when it is done",
+                     ErrorKind::Other};
+    }
     return Error{prefix, 0,
                  "a wineserver runs for this prefix (process " + std::to_string(pid) +
                      "); end its programs, or run \"wineserver -k\", and try again",
@@ -116,7 +127,7 @@ Result<std::optional<pid_t>> RunningServer(const std::string& prefix)
             return std::optional<pid_t>(holder);
         }
         // A folder or lock file that is not there means no server runs from it.
-        if (holder < 0 && errno != ENOENT && errno != ENOTDIR) {
+        if (holder == -1 && errno != ENOENT && errno != ENOTDIR) {
             return errorFromErrno(lockFile, errno);
         }
     }
