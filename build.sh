@@ -14,7 +14,8 @@ what="${1:-run}"
 packages=(cmake ninja-build g++ qt6-base-dev libgl-dev libgtest-dev xdg-utils poppler-utils libqt6svg6)
 case "$what" in
   # clang-14 with its runtime libraries (libFuzzer, the sanitizers) builds the fuzz targets.
-  test) packages+=(desktop-file-utils appstream groff-base dpkg-dev file lintian clang-14 libclang-rt-14-dev) ;;
+  # wine and wine64 run the tests of the wineserver's lock and of the null run in a real prefix.
+  test) packages+=(desktop-file-utils appstream groff-base dpkg-dev file lintian clang-14 libclang-rt-14-dev wine wine64) ;;
   package) packages+=(dpkg-dev file lintian) ;;
 esac
 missing=()
