@@ -11,8 +11,16 @@
 //     write          the registry written back unchanged (WriteRegistryFile), renamed into place
 //     changed write  the registry written with one key in 100 touched (a value set), written anew
 //
+// and, for the records of a prefix whose system.reg is that file (user.reg and userdef.reg a fresh prefix's), each in
+// a fresh process of its own:
+//
+//     BEFORE record  ReadPrefixState and BEFORE.WINE written: what Create BEFORE file adds for a prefix
+//     AFTER record   BEFORE.WINE read, ReadPrefixState again (system.reg with one key in 100 touched),
+//                    FindPrefixChanges and AFTER<n>.WINE written: what Create AFTER file adds
+//
 // The written file must be the read one byte for byte, else the benchmark fails. Targets: the 2 MB file read and
-// written in under 0.1 s (each), the 50 MB file in under 1 s (each) with a peak memory within 3 times its size
+// written in under 0.1 s (each), the 50 MB file in under 1 s (each) with a peak memory within 3 times its size (the
+// records too: each under 0.1 s and 1 s, the AFTER record's peak memory within 3 times the file's size)
 // (for the small file the program's own few megabytes are most of its memory: no target there).
 //
 //   morvane_bench_registry [--megabytes N] [--runs N] [--work FOLDER] (and the other benchmarks' options)
@@ -38,6 +46,8 @@
 #include "bench/common/measure.h"
 #include "bench/common/options.h"
 #include "platform/file_system.h"
+#include "wine/companion.h"
+#include "wine/prefix_state.h"
 #include "wine/registry_names.h"
 #include "wine/registry_reader.h"
 #include "wine/registry_text.h"
@@ -294,9 +304,67 @@ int TimeInChild(const std::string& file, const std::string& written, const std::
     return 0;
 }
 
+// The child for the records: a prefix's state kept in BEFORE.WINE, then its changes found and kept in AFTER1.WINE.
+int TimeRecordsInChild(const std::string& before, const std::string& after, const std::string& work)
+{
+    std::printf("start %ld\n", OwnPeakKiB());
+    // No desktop files: the menu builder's locations point into the work folder.
+    ::setenv("HOME", (work + "/home").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (work + "/home/data").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (work + "/home/config").c_str(), 1);
+    FileSystem files{DriveMap()};
+    const std::string beforeFile = work + "/BEFORE.WINE";
+    const std::string afterFile = work + "/AFTER1.WINE";
+    auto start = std::chrono::steady_clock::now();
+    {
+        auto state = wine::ReadPrefixState(files, before);
+        if (!state) {
+            std::cerr << state.error().describe() << '\n';
+            return 1;
+        }
+        if (Status s = wine::WriteBeforeCompanion(files, beforeFile, *state); !s) {
+            std::cerr << s.error().describe() << '\n';
+            return 1;
+        }
+    }
+    std::printf("before %.6f\n", Seconds(start));
+    start = std::chrono::steady_clock::now();
+    std::size_t changes = 0;
+    {
+        auto old = wine::ReadBeforeCompanion(files, beforeFile);
+        if (!old) {
+            std::cerr << old.error().describe() << '\n';
+            return 1;
+        }
+        auto now = wine::ReadPrefixState(files, after);
+        if (!now) {
+            std::cerr << now.error().describe() << '\n';
+            return 1;
+        }
+        auto found = wine::FindPrefixChanges(*old, *now);
+        if (!found) {
+            std::cerr << found.error().describe() << '\n';
+            return 1;
+        }
+        changes = found->registry.size();
+        if (Status s = wine::WriteAfterCompanion(files, afterFile, *found); !s) {
+            std::cerr << s.error().describe() << '\n';
+            return 1;
+        }
+    }
+    std::printf("after %.6f\n", Seconds(start));
+    std::printf("changes %zu\npeak %ld\n", changes, OwnPeakKiB());
+    unlink(beforeFile.c_str());
+    unlink(afterFile.c_str());
+    return 0;
+}
+
 struct Figures {
     std::vector<double> plain, read, write, changed;
+    std::vector<double> beforeRecord, afterRecord;
     long peakKiB = 0;
+    long recordsPeakKiB = 0;
+    std::size_t changes = 0;
     long startKiB = 0;  // the child's own memory before it reads anything
     std::size_t keys = 0;
     std::size_t touched = 0;
@@ -339,6 +407,43 @@ Figures TimeFile(const std::string& file, const std::string& work, int runs)
             throw std::runtime_error(file + " written back unchanged is not the same bytes");
         }
     }
+
+    // Two prefixes: the file as it is, and as changed, each with a fresh prefix's user.reg and userdef.reg.
+    const std::string data = std::string(MORVANE_SOURCE_DIR) + "/tests/wine/data/";
+    const std::string prefixes[2] = {work + "/prefix-before", work + "/prefix-after"};
+    for (int i = 0; i < 2; ++i) {
+        MakeDir(prefixes[i]);
+        for (const char* name : {"user.reg", "userdef.reg"}) {
+            std::ofstream(prefixes[i] + "/" + name, std::ios::binary) << ReadBytes(data + name);
+        }
+        std::ofstream(prefixes[i] + "/system.reg", std::ios::binary) << ReadBytes(i == 0 ? file : changed);
+    }
+    for (int r = 0; r < runs; ++r) {
+        const ChildRun run = RunChild({SelfExecutable(), "--records", prefixes[0], prefixes[1], work}, figures);
+        if (run.exitCode != 0) {
+            throw std::runtime_error("the timed records of a prefix with " + file + " failed");
+        }
+        std::ifstream in(figures);
+        std::string what;
+        double value = 0;
+        while (in >> what >> value) {
+            if (what == "before") {
+                f.beforeRecord.push_back(value);
+            } else if (what == "after") {
+                f.afterRecord.push_back(value);
+            } else if (what == "peak") {
+                f.recordsPeakKiB = std::max(f.recordsPeakKiB, static_cast<long>(value));
+            } else if (what == "changes") {
+                f.changes = static_cast<std::size_t>(value);
+            }
+        }
+    }
+    for (const std::string& prefix : prefixes) {
+        for (const char* name : {"/system.reg", "/user.reg", "/userdef.reg"}) {
+            unlink((prefix + name).c_str());
+        }
+        rmdir(prefix.c_str());
+    }
     unlink(written.c_str());
     unlink(changed.c_str());
     unlink(figures.c_str());
@@ -380,7 +485,26 @@ bool Report(const std::string& label, const std::string& file, const Figures& f,
         std::printf("\n");
     }
     std::printf("  written back unchanged: the same bytes\n");
-    return timesMet && memoryMet;
+
+    const double before = Median(f.beforeRecord);
+    const double after = Median(f.afterRecord);
+    const double recordsPeakMiB = static_cast<double>(f.recordsPeakKiB) / 1024.0;
+    const bool recordsMet = before < targetSeconds && after < targetSeconds;
+    const bool recordsMemoryMet = !memoryTarget || recordsPeakMiB <= kMemoryFactor * fileMiB;
+    std::printf("  BEFORE record: state read, BEFORE.WINE written      median of %d: %8.4f s  (%s)\n", runs, before,
+                RunsText(f.beforeRecord).c_str());
+    std::printf(
+        "  AFTER record: BEFORE.WINE and state read, %5zu changes found, AFTER1.WINE written\n"
+        "                                                 median of %d: %8.4f s  (%s)\n",
+        f.changes, runs, after, RunsText(f.afterRecord).c_str());
+    std::printf("  target: each under %.1f s: %s\n", targetSeconds, recordsMet ? "met" : "MISSED");
+    std::printf("  records' peak memory %.1f MiB, %.2f times the file", recordsPeakMiB, recordsPeakMiB / fileMiB);
+    if (memoryTarget) {
+        std::printf(" (target <= %.0f): %s\n", kMemoryFactor, recordsMemoryMet ? "met" : "MISSED");
+    } else {
+        std::printf("\n");
+    }
+    return timesMet && memoryMet && recordsMet && recordsMemoryMet;
 }
 
 int Run(int argc, char** argv)
@@ -432,6 +556,9 @@ int main(int argc, char** argv)
     try {
         if (argc == 5 && std::string(argv[1]) == "--child") {
             return morvane::bench::TimeInChild(argv[2], argv[3], argv[4]);
+        }
+        if (argc == 5 && std::string(argv[1]) == "--records") {
+            return morvane::bench::TimeRecordsInChild(argv[2], argv[3], argv[4]);
         }
         return morvane::bench::Run(argc, argv);
     } catch (const std::exception& e) {
