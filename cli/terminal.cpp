@@ -1,5 +1,6 @@
 #include "cli/terminal.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -666,18 +667,27 @@ std::string RegistryJson(const std::vector<wine::RegistryChange>& changes)
     return out + "]";
 }
 
-// Whether a desktop entry is on the disk now as the installation left it.
+// Whether a desktop entry is on the disk now as the installation left it, hashed as the prefix's state hashes it: a
+// symbolic link by its target, never followed; a file by its contents.
 std::string DesktopEntryState(const wine::DesktopEntry& entry, const FileSystem& fs)
 {
-    const auto attributes = fs.attributes(entry.path, Lookup::Exact);
-    if (!attributes) {
-        return "missing";
+    struct stat st {};
+    if (::lstat(entry.path.c_str(), &st) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? "missing" : "changed";
     }
-    if ((*attributes & (kLink | kDirectory)) != 0) {
-        return "changed";
+    std::string hash;
+    if (S_ISLNK(st.st_mode)) {
+        std::string target(4096, '\0');
+        const ssize_t n = ::readlink(entry.path.c_str(), target.data(), target.size());
+        target.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+        hash = n < 0 ? std::string() : wine::ContentHash("link -> " + target);
+    } else if (S_ISREG(st.st_mode)) {
+        const auto bytes = fs.readFile(entry.path);
+        hash = bytes ? wine::ContentHash(*bytes) : std::string();
+    } else if (!S_ISDIR(st.st_mode)) {
+        hash = wine::ContentHash("");
     }
-    const auto bytes = fs.readFile(entry.path);
-    return bytes && wine::ContentHash(*bytes) == entry.hash ? "unchanged" : "changed";
+    return !hash.empty() && hash == entry.hash ? "unchanged" : "changed";
 }
 
 std::string DesktopJson(const wine::PrefixChanges& changes, const FileSystem& fs)

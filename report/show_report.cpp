@@ -263,9 +263,9 @@ std::string RegistryDataText(const wine::RecordedData& data)
     switch (data.type) {
     case kRegSz:
     case kRegExpandSz:
-        if (units && !units->empty() && units->back() == u'\0') {
-            return (data.type == kRegExpandSz ? "expandable " : "") +
-                   quoted(std::u16string_view(*units).substr(0, units->size() - 1));
+        // Text ends in its NUL, which units() leaves out; data without one is shown as bytes, as Wine writes it.
+        if (units && data.data.size() >= 2 && data.data.ends_with(std::string_view("\0\0", 2))) {
+            return (data.type == kRegExpandSz ? "expandable " : "") + quoted(*units);
         }
         break;
     case kRegMultiSz:
