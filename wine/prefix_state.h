@@ -43,7 +43,8 @@ struct RevertStep {
         AddKey,        // a key it deleted, put back
         DeleteKey,     // a key it added that holds nothing but its own content now
         KeepValue,     // a value the user changed since (or that exists again): left, and reported
-        KeepKey,       // a key it added that holds something else now: left, and reported
+        KeepKey,       // a key it added that holds something else now, or one it deleted that is there again: left,
+                       // and reported
         DeleteFile,    // a desktop entry unchanged since the installation, or an association file Wine made for it
         KeepFile,      // a desktop entry changed since: left, and reported
         RemoveFolder,  // a folder the installation added, once empty
@@ -52,7 +53,7 @@ struct RevertStep {
     Hive hive = Hive::System;
     std::u16string key;                // registry steps
     std::u16string value;              // value steps
-    std::optional<RecordedData> data;  // RestoreValue: what goes back
+    std::optional<RecordedData> data;  // RestoreValue: what goes back; DeleteValue: what it holds, checked first
     std::string path;                  // file and folder steps: a host path
 };
 
