@@ -38,7 +38,7 @@ app_desktop="$XDG_DATA_HOME/applications/wine/Programs/App/App.desktop"
 "${run[@]}" before App </dev/null >"$tmp/out" 2>"$tmp/err" || fail "before: status $?: $(cat "$tmp/err")"
 [ "$(cat "$tmp/err")" = "morvane-cli: BEFORE file made for App: 2 directories, 1 file on drive C, and the registry and desktop entries of the Wine prefix $p" ] ||
   fail "before said: $(cat "$tmp/err")"
-pristine_registry="$(md5sum "$p/user.reg")"
+cp "$p/user.reg" "$tmp/user.reg.before"
 
 # In the key of the installation: a binary value, a number, a multi-string and a text beyond ASCII (é, €, an emoji
 # as a surrogate pair, a surrogate without its partner) added, and a text changed, in Wine's own notation.
@@ -192,8 +192,13 @@ wineserver -w
 
 # ---------------------------------------------------------------------------------------------------------------
 # remove takes the changes back: the registry as before the installation, the menu entry and its folders gone.
+cp "$p/user.reg" "$tmp/user.reg.installed"
 "${run[@]}" remove 1 --yes --restore keep </dev/null >"$tmp/out" 2>"$tmp/err" || fail "remove: status $?: $(cat "$tmp/err")"
-[ "$(md5sum "$p/user.reg")" = "$pristine_registry" ] || fail "remove did not put user.reg back as it was"
+# The key it changed differs only in its time (the time of the change), as Wine dates a key it writes.
+changed="$(diff "$tmp/user.reg.before" "$p/user.reg" | grep '^[<>]')"
+[ "$(grep -cvE "^[<>] (\[Control Panel\\\\\\\\Accessibility\\\\\\\\AudioDescription\] [0-9]+|#time=[0-9a-f]+)$" <<<"$changed")" = 0 ] ||
+  fail "remove did not put user.reg back as it was: $changed"
+cmp -s "$p/user.QRV" "$tmp/user.reg.installed" || fail "the safety copy user.QRV is not user.reg as the installation left it"
 [ -e "$XDG_DATA_HOME/applications/wine" ] && fail "remove left the menu entry's folders"
 [ -e "$tmp/data/AFTER1.DAT" ] || [ -e "$tmp/data/AFTER1.WINE" ] && fail "remove left the record or its companion"
 
