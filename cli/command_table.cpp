@@ -67,7 +67,9 @@ const std::vector<CommandSpec> kCommands = {
      "Prints what the installation of program N changed: the numbers of directories and files added and\n"
      "whether each configuration file changed. --details adds the directories and the files, each with a tab\n"
      "and its path on disk, and the lines added to and removed from the configuration files; --json prints all\n"
-     "of it as one JSON document.\n"},
+     "of it as one JSON document. For a program installed in a Wine prefix it also says whether the registry\n"
+     "changed and how many desktop entries were added, and --details lists the registry changes and the\n"
+     "desktop entries.\n"},
     {"remove",
      "N",
      {Option::Yes, Option::Restore, Option::DryRun},
@@ -77,7 +79,7 @@ const std::vector<CommandSpec> kCommands = {
      "restoration questions: keep the file, replace it with the original, or merge (keep later changes).\n"
      "--dry-run asks nothing, changes nothing and prints one line per step: delete, rmdir, keep, write (followed\n"
      "by the file's lines) or ask (a restoration that would be asked), the Windows path, a tab and the path on\n"
-     "disk.\n"},
+     "disk; then, in a Wine prefix, each step that takes back a registry change or a desktop entry.\n"},
     {"forget",
      "N",
      {Option::Yes},

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "wine/registry_names.h"
+
 namespace morvane::cli {
 
 namespace {
@@ -76,6 +78,30 @@ std::string JsonString(std::string_view bytes)
         }
         at += length;
     }
+    return out + "\"";
+}
+
+std::string JsonStringOfUnits(std::u16string_view units)
+{
+    std::string out = "\"";
+    std::size_t run = 0;  // the start of the well-formed text not yet written
+    const auto flush = [&](std::size_t end) {
+        const std::string text = JsonString(wine::Utf8FromUtf16(units.substr(run, end - run)));
+        out.append(text, 1, text.size() - 2);  // without its quotes
+    };
+    for (std::size_t at = 0; at < units.size(); ++at) {
+        const char16_t unit = units[at];
+        const bool high = unit >= 0xd800 && unit <= 0xdbff;
+        const bool low = unit >= 0xdc00 && unit <= 0xdfff;
+        if (high && at + 1 < units.size() && units[at + 1] >= 0xdc00 && units[at + 1] <= 0xdfff) {
+            ++at;  // a pair: well-formed
+        } else if (high || low) {
+            flush(at);
+            appendEscape(out, unit);
+            run = at + 1;
+        }
+    }
+    flush(units.size());
     return out + "\"";
 }
 

@@ -13,6 +13,11 @@ namespace morvane::cli {
 // the control characters below 0x20 as \u00XX.
 std::string JsonString(std::string_view bytes);
 
+// A JSON string for UTF-16 code units, such as a registry name or text: the text as UTF-8, with the same escapes
+// as JsonString; a surrogate without its partner is written as its own escape (\ud800), which JSON allows, so that
+// decoding gives back the code units exactly.
+std::string JsonStringOfUnits(std::u16string_view units);
+
 // A JSON list of strings, on one line: ["a", "b"].
 std::string JsonList(const std::vector<std::string>& entries);
 

@@ -137,6 +137,19 @@ std::string numbersText(const RecordNumbers& numbers, const std::string& what)
            what + (numbers.drives.size() == 1 ? " on drive " : " on drives ") + drives;
 }
 
+// ", 12 registry changes and 3 desktop entries in the Wine prefix /p" for an AFTER file with a companion.
+std::string prefixText(const AfterResult& result)
+{
+    if (result.prefix.empty()) {
+        return {};
+    }
+    return ", " + std::to_string(result.registryChanges) +
+           (result.registryChanges == 1 ? " registry change and " : " registry changes and ") +
+           std::to_string(result.desktopEntries) +
+           (result.desktopEntries == 1 ? " desktop entry" : " desktop entries") + " in the Wine prefix " +
+           result.prefix;
+}
+
 // The one-line result of a command that made a record, on standard error unless -q.
 void tellResult(Session& s, const std::string& text)
 {
@@ -159,7 +172,10 @@ int runBefore(Session& s, const CommandLine& line)
     }
     if (result.done()) {
         tellResult(s, "BEFORE file made for " + request.programName + ": " +
-                          numbersText({result.directories, result.files, result.drives}, ""));
+                          numbersText({result.directories, result.files, result.drives}, "") +
+                          (result.prefix.empty()
+                               ? ""
+                               : ", and the registry and desktop entries of the Wine prefix " + result.prefix));
     }
     return finish(s, result.done());
 }
@@ -179,7 +195,8 @@ int runAfter(Session& s)
     if (result.done()) {
         const std::string name = result.record.substr(result.record.find_last_of('/') + 1);
         tellResult(s, name + " made for " + result.programName + ": " +
-                          numbersText({result.directories, result.files, result.drives}, " added"));
+                          numbersText({result.directories, result.files, result.drives}, " added") +
+                          prefixText(result));
     }
     return s.terminal().missing().empty() && result.done() ? 0 : kFailed;
 }

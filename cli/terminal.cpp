@@ -1,5 +1,6 @@
 #include "cli/terminal.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,7 +9,9 @@
 #include <optional>
 
 #include "cli/json_text.h"
+#include "core/wine_prefix.h"
 #include "platform/letter_case.h"
+#include "wine/registry.h"
 
 namespace morvane::cli {
 
@@ -539,6 +542,166 @@ std::string EntryObjects(const std::vector<std::string>& entries, const FileSyst
     return out + "]";
 }
 
+// What a registry change was, as the JSON names it.
+const char* ChangeName(wine::RegistryChange::Kind kind)
+{
+    using Kind = wine::RegistryChange::Kind;
+    switch (kind) {
+    case Kind::KeyAdded: return "key added";
+    case Kind::KeyDeleted: return "key deleted";
+    case Kind::ValueAdded: return "value added";
+    case Kind::ValueChanged: return "value changed";
+    case Kind::ValueDeleted: return "value deleted";
+    }
+    return "";
+}
+
+// The number held by `size` bytes of `data`, low byte first unless `bigEndian`.
+std::uint64_t Number(std::string_view data, bool bigEndian)
+{
+    std::uint64_t n = 0;
+    for (std::size_t k = 0; k < data.size(); ++k) {
+        const std::size_t at = bigEndian ? k : data.size() - 1 - k;
+        n = (n << 8) | static_cast<unsigned char>(data[at]);
+    }
+    return n;
+}
+
+// The items of a multi-string in its one exact form (each item and its NUL, then one more); nothing for data in
+// any other form, such as an empty item, which would end the list early, or a missing final NUL.
+std::optional<std::vector<std::u16string>> MultiStringItems(const std::string& data)
+{
+    wine::RegistryValue value;
+    value.data = data;
+    const auto units = value.units();
+    if (!units || data.size() < 2) {
+        return std::nullopt;
+    }
+    std::vector<std::u16string> items;
+    std::u16string_view rest(*units);  // without the final NUL
+    while (!rest.empty()) {
+        const std::size_t end = rest.find(u'\0');
+        if (end == 0 || end == std::u16string_view::npos) {
+            return std::nullopt;
+        }
+        items.emplace_back(rest.substr(0, end));
+        rest.remove_prefix(end + 1);
+    }
+    if (wine::RegistryValue::multiText({}, items).data != data) {
+        return std::nullopt;
+    }
+    return items;
+}
+
+// A value's data in JSON: a string as text, a multi-string as a list of texts, a number as a number; other data,
+// and data not in its type's form, as hexadecimal digits.
+std::string DataJson(const wine::RecordedData& recorded)
+{
+    const std::string& data = recorded.data;
+    switch (recorded.type) {
+    case wine::kRegSz:
+    case wine::kRegExpandSz:
+        // Whole code units ending in the NUL: the text before it.
+        if (data.size() >= 2 && data.size() % 2 == 0 && data[data.size() - 1] == 0 && data[data.size() - 2] == 0) {
+            wine::RegistryValue value;
+            value.data = data;
+            return JsonStringOfUnits(*value.units());
+        }
+        break;
+    case wine::kRegMultiSz:
+        if (const auto items = MultiStringItems(data)) {
+            std::string out = "[";
+            for (std::size_t k = 0; k < items->size(); ++k) {
+                out += (k == 0 ? "" : ", ") + JsonStringOfUnits((*items)[k]);
+            }
+            return out + "]";
+        }
+        break;
+    case wine::kRegDword:
+    case wine::kRegDwordBigEndian:
+        if (data.size() == 4) {
+            return std::to_string(Number(data, recorded.type == wine::kRegDwordBigEndian));
+        }
+        break;
+    case wine::kRegQword:
+        if (data.size() == 8) {
+            return std::to_string(Number(data, false));
+        }
+        break;
+    default: break;
+    }
+    static const char* const kDigits = "0123456789abcdef";
+    std::string hex = "\"";
+    for (const char c : data) {
+        hex += kDigits[static_cast<unsigned char>(c) >> 4];
+        hex += kDigits[static_cast<unsigned char>(c) & 15];
+    }
+    return hex + "\"";
+}
+
+std::string RecordedJson(const wine::RecordedData& data)
+{
+    return "{\"type\": " + std::to_string(data.type) + ", \"data\": " + DataJson(data) + "}";
+}
+
+std::string RegistryJson(const std::vector<wine::RegistryChange>& changes)
+{
+    using Kind = wine::RegistryChange::Kind;
+    std::string out = "[";
+    for (const wine::RegistryChange& change : changes) {
+        out += out.size() > 1 ? ", " : "";
+        out += std::string("{\"change\": \"") + ChangeName(change.kind) + "\"";
+        out += ", \"hive\": " + JsonString(wine::HiveDisplayName(change.hive));
+        out += ", \"key\": " + JsonStringOfUnits(change.key);
+        if (change.kind != Kind::KeyAdded && change.kind != Kind::KeyDeleted) {
+            out += ", \"value\": " + JsonStringOfUnits(change.value);
+        }
+        if (change.before) {
+            out += ", \"before\": " + RecordedJson(*change.before);
+        }
+        if (change.after) {
+            out += ", \"after\": " + RecordedJson(*change.after);
+        }
+        out += "}";
+    }
+    return out + "]";
+}
+
+// Whether a desktop entry is on the disk now as the installation left it, hashed as the prefix's state hashes it: a
+// symbolic link by its target, never followed; a file by its contents.
+std::string DesktopEntryState(const wine::DesktopEntry& entry, const FileSystem& fs)
+{
+    struct stat st {};
+    if (::lstat(entry.path.c_str(), &st) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? "missing" : "changed";
+    }
+    std::string hash;
+    if (S_ISLNK(st.st_mode)) {
+        std::string target(4096, '\0');
+        const ssize_t n = ::readlink(entry.path.c_str(), target.data(), target.size());
+        target.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+        hash = n < 0 ? std::string() : wine::ContentHash("link -> " + target);
+    } else if (S_ISREG(st.st_mode)) {
+        const auto bytes = fs.readFile(entry.path);
+        hash = bytes ? wine::ContentHash(*bytes) : std::string();
+    } else if (!S_ISDIR(st.st_mode)) {
+        hash = wine::ContentHash("");
+    }
+    return !hash.empty() && hash == entry.hash ? "unchanged" : "changed";
+}
+
+std::string DesktopJson(const wine::PrefixChanges& changes, const FileSystem& fs)
+{
+    std::string out = "{\"entries\": [";
+    for (std::size_t k = 0; k < changes.desktop.size(); ++k) {
+        const wine::DesktopEntry& entry = changes.desktop[k];
+        out += k == 0 ? "" : ", ";
+        out += "{\"path\": " + JsonString(entry.path) + ", \"disk\": \"" + DesktopEntryState(entry, fs) +
+               "\", \"sha256\": " + JsonString(entry.hash) + "}";
+    }
+    return out + "], \"folders\": " + JsonList(changes.desktopFolders) + "}";
+}
+
 }  // namespace
 
 std::string ReportText(const ProgramReport& report, bool details, const FileSystem& fs)
@@ -549,6 +712,10 @@ std::string ReportText(const ProgramReport& report, bool details, const FileSyst
     for (std::size_t k = 0; k < report.configuration.size(); ++k) {
         out += std::string(kConfigFiles[k].fileName) +
                " changed: " + ReportResultText(report.configuration[k].changed) + "\n";
+    }
+    if (report.prefix) {
+        out += "Registry changed: " + ReportResultText(!report.prefix->registry.empty()) + "\n";
+        out += "Desktop entries added: " + std::to_string(report.prefix->desktop.size()) + "\n";
     }
     if (!details) {
         return out;
@@ -575,6 +742,17 @@ std::string ReportText(const ProgramReport& report, bool details, const FileSyst
             out += "removed\t" + line + "\n";
         }
     }
+    if (report.prefix) {
+        for (const auto& [category, lines] : {std::pair{kReportRegistry, RegistryChangeLines(*report.prefix)},
+                                              std::pair{kReportDesktop, DesktopEntryLines(*report.prefix)}}) {
+            if (!lines.empty()) {
+                out += "\n" + ReportListTitle(category) + "\n";
+                for (const std::string& line : lines) {
+                    out += line + "\n";
+                }
+            }
+        }
+    }
     return out;
 }
 
@@ -594,7 +772,13 @@ std::string ReportJson(long number, const ProgramReport& report, const FileSyste
         out += ", \"added\": " + JsonList(config.lines.added);
         out += ", \"removed\": " + JsonList(config.lines.removed) + "}";
     }
-    out += "]}\n";
+    out += "]";
+    if (report.prefix) {
+        out += ", \"prefix\": " + JsonString(report.prefix->prefix);
+        out += ", \"registry\": " + RegistryJson(report.prefix->registry);
+        out += ", \"desktop\": " + DesktopJson(*report.prefix, fs);
+    }
+    out += "}\n";
     return out;
 }
 
@@ -623,6 +807,11 @@ void PrintedPlan::keepFile(const std::string& path)
     // restoration finds it.
     const Lookup lookup = m_fs.attributes(path, Lookup::Exact) ? Lookup::Exact : Lookup::AnyCase;
     step(m_terminal.takeRestorationUnanswered() ? "ask" : "keep", path, lookup);
+}
+
+void PrintedPlan::prefixStep(const wine::RevertStep& step)
+{
+    put(stdout, DescribeRevertStep(step) + "\n");
 }
 
 void PrintedPlan::writeFile(const std::string& path, const std::vector<std::string>& lines)

@@ -204,11 +204,17 @@ private:
     Terminal& m_terminal;
 };
 
-// The report of one program as text: its caption, the counts and whether each configuration file changed,
+// The report of one program as text: its caption, the counts and whether each configuration file changed (and
+// for a record made in a Wine prefix, whether its registry changed and how many desktop entries were added),
 // then with `details` each category's title and entries: a directory or file as its Windows path, a tab and its
-// path on disk (found in `fs`); a configuration line as "added" or "removed", a tab and the line.
+// path on disk (found in `fs`); a configuration line as "added" or "removed", a tab and the line; a registry
+// change as RegistryChangeLines tells it; a desktop entry or folder as its path (DesktopEntryLines).
 std::string ReportText(const ProgramReport& report, bool details, const FileSystem& fs);
-// The same as one JSON document (see JsonString for the names that are not UTF-8).
+// The same as one JSON document (see JsonString for the names that are not UTF-8). A record made in a Wine prefix
+// adds "prefix", "registry" (each change with its hive, key, value name and the type and data before and after:
+// text as strings, a multi-string as a list of them, numbers as numbers, anything else as hexadecimal digits) and
+// "desktop" (the entries, each with its path, its state on the disk now, "unchanged", "changed" or "missing", and
+// its SHA-256; then the folders).
 std::string ReportJson(long number, const ProgramReport& report, const FileSystem& fs);
 
 // What a dry run of Delete program would do, one line per step on standard output: the step, a blank, the
@@ -219,6 +225,8 @@ std::string ReportJson(long number, const ProgramReport& report, const FileSyste
 //     keep PATH     a file kept: a configuration file the restoration leaves as it is
 //     ask PATH      a configuration file whose restoration would be asked, without --restore
 //     write PATH    a file written, followed by its lines, each after a tab
+// and after the files, each step that takes back a change to a Wine prefix, as DescribeRevertStep tells it
+// ("delete value HKEY_CURRENT_USER\Software\App \"Lang\"", "delete /home/u/.local/share/applications/a.desktop").
 class PrintedPlan : public DeletionPlan {
 public:
     PrintedPlan(const FileSystem& fs, Terminal& terminal) : m_fs(fs), m_terminal(terminal) {}
@@ -227,6 +235,7 @@ public:
     void removeDirectory(const std::string& path) override;
     void keepFile(const std::string& path) override;
     void writeFile(const std::string& path, const std::vector<std::string>& lines) override;
+    void prefixStep(const wine::RevertStep& step) override;
 
     const std::string& lastRemoved() const { return m_lastRemoved; }
 

@@ -44,20 +44,23 @@ ReportForm::ReportForm(State& state, QWidget* parent) : QWidget(parent, Qt::Wind
 
     auto* rows = new QGridLayout;
     rows->setHorizontalSpacing(Twips(120));
-    auto addRow = [&](int row, int column, const char* captionName, const char* caption, QLabel* result,
-                      int category) {
-        rows->addWidget(NewLabel(this, captionName, caption), row, column);
-        rows->addWidget(result, row, column + 1);
-        auto* details = new QPushButton("Details", this);
+    auto addRowTo = [&](QGridLayout* grid, QWidget* parent, int row, int column, const char* captionName,
+                        const char* caption, QLabel* result, int category) {
+        grid->addWidget(NewLabel(parent, captionName, caption), row, column);
+        grid->addWidget(result, row, column + 1);
+        auto* details = new QPushButton("Details", parent);
         details->setObjectName(QString("Command%1").arg(category));
         details->setAutoDefault(false);
         // A hidden button keeps its place, so the rows do not move when it appears.
         QSizePolicy policy = details->sizePolicy();
         policy.setRetainSizeWhenHidden(true);
         details->setSizePolicy(policy);
-        rows->addWidget(details, row, column + 2);
+        grid->addWidget(details, row, column + 2);
         m_details[category] = details;
         connect(details, &QPushButton::clicked, this, [this, category] { choose(static_cast<short>(category)); });
+    };
+    auto addRow = [&](int row, int column, const char* captionName, const char* caption, QLabel* result, int category) {
+        addRowTo(rows, this, row, column, captionName, caption, result, category);
     };
 
     m_numDirsLab = NewLabel(this, "NumDirsLab");
@@ -79,6 +82,21 @@ ReportForm::ReportForm(State& state, QWidget* parent) : QWidget(parent, Qt::Wind
     addRow(3, 3, "Label7", "SYSTEM.INI changed:", m_results[kReportSystem], kReportSystem);
     rows->setColumnMinimumWidth(1, fontMetrics().horizontalAdvance("0000000") + Twips(60));
     rows->setColumnStretch(2, 1);
+
+    // The rows of a Wine prefix lie in a grid of their own below the others, so that showing them moves none of
+    // the rows above; hidden, the grid takes no room and the window is as it is for any other record.
+    m_prefixRows = new QWidget(this);
+    m_prefixRows->setObjectName("PrefixRows");
+    auto* prefixGrid = new QGridLayout(m_prefixRows);
+    prefixGrid->setContentsMargins(0, 0, 0, 0);
+    prefixGrid->setHorizontalSpacing(Twips(120));
+    m_results[kReportRegistry] = NewLabel(m_prefixRows, "RegistryLab");
+    m_desktopLab = NewLabel(m_prefixRows, "DesktopLab");
+    addRowTo(prefixGrid, m_prefixRows, 0, 0, "Label8", "Registry changed:", m_results[kReportRegistry],
+             kReportRegistry);
+    addRowTo(prefixGrid, m_prefixRows, 1, 0, "Label9", "Desktop entries added:", m_desktopLab, kReportDesktop);
+    prefixGrid->setColumnMinimumWidth(1, resultWidth);
+    prefixGrid->setColumnStretch(3, 1);
 
     m_showingWhat = NewLabel(this, "ShowingWhat");
     m_list1 = new QListWidget(this);
@@ -104,6 +122,7 @@ ReportForm::ReportForm(State& state, QWidget* parent) : QWidget(parent, Qt::Wind
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(rows);
+    layout->addWidget(m_prefixRows);
     layout->addWidget(m_showingWhat);
     layout->addWidget(m_list1, 1);
     layout->addLayout(buttons);
@@ -116,13 +135,17 @@ void ReportForm::resetControls()
     setWindowTitle("Change Report");
     m_numDirsLab->setText("0");
     m_numFilesLab->setText("0");
-    for (int category = kReportAutoexec; category <= kReportSystem; ++category) {
+    for (const int category : {kReportAutoexec, kReportConfig, kReportWin, kReportSystem, kReportRegistry}) {
         m_results[category]->clear();
         SetTextColour(m_results[category], QColor(255, 0, 0));
     }
-    for (int category = kReportDirectories; category <= kReportSystem; ++category) {
-        m_details[category]->hide();
+    m_desktopLab->setText("0");
+    for (QPushButton* details : m_details) {
+        if (details) {
+            details->hide();
+        }
     }
+    m_prefixRows->hide();
     m_showingWhat->clear();
     m_list1->clear();
     m_command8->setEnabled(false);
@@ -173,7 +196,7 @@ void ReportForm::setFileCount(long count)
 
 void ReportForm::setResult(int category, std::string_view text, ResultColour colour)
 {
-    QLabel* label = m_results.at(category);
+    QLabel* label = m_results.at(static_cast<std::size_t>(category));
     label->setText(FromBytes(text));
     SetTextColour(label, colour == ResultColour::Working ? QColor(255, 0, 0)
                                                          : QApplication::palette(label).color(QPalette::WindowText));
@@ -181,7 +204,17 @@ void ReportForm::setResult(int category, std::string_view text, ResultColour col
 
 void ReportForm::setDetailsVisible(int category, bool visible)
 {
-    m_details.at(category)->setVisible(visible);
+    m_details.at(static_cast<std::size_t>(category))->setVisible(visible);
+}
+
+void ReportForm::setPrefixRowsVisible(bool visible)
+{
+    m_prefixRows->setVisible(visible);
+}
+
+void ReportForm::setDesktopEntryCount(long count)
+{
+    m_desktopLab->setText(QString::number(count));
 }
 
 void ReportForm::setPrintEnabled(bool enabled)

@@ -19,13 +19,23 @@ namespace morvane {
 
 namespace {
 
+// A companion that cannot be read, as the message for the user: a damaged one says why itself.
+Error CompanionError(Error error)
+{
+    if (error.kind != ErrorKind::Damaged) {
+        error.reason = "Unable to read " + error.describe();
+    }
+    return error;
+}
+
 struct Category {
     const char* listTitle;
     const char* printHeading;
 };
 
-// Indexed by ReportChoice 1..6.
-constexpr std::array<Category, 7> kCategories = {{
+// Indexed by ReportChoice 1..6, 9 and 10.
+constexpr std::size_t kCategoryCount = 11;
+constexpr std::array<Category, kCategoryCount> kCategories = {{
     {"", ""},
     {"Directories added", "Directories added by "},
     {"Files added", "Files added by "},
@@ -33,10 +43,33 @@ constexpr std::array<Category, 7> kCategories = {{
     {"CONFIG.SYS changes", "Changes in CONFIG.SYS made by "},
     {"WIN.INI changes", "Changes in WIN.INI made by "},
     {"SYSTEM.INI changes", "Changes in SYSTEM.INI made by "},
+    {"", ""},
+    {"", ""},
+    {"Registry changes", "Registry changes made by "},
+    {"Desktop entries added", "Desktop entries added by "},
 }};
+using CategoryEntries = std::array<std::vector<std::string>, kCategoryCount>;
+
+bool IsListCategory(int choice)
+{
+    return (choice >= kReportDirectories && choice <= kReportSystem) || choice == kReportRegistry ||
+           choice == kReportDesktop;
+}
+
+// The rows of a Wine prefix, filled from the record's companion; their entries are left in `entries`.
+void FillPrefixRows(const wine::PrefixChanges& changes, ReportWindow& window, CategoryEntries& entries)
+{
+    entries[kReportRegistry] = RegistryChangeLines(changes);
+    window.setResult(kReportRegistry, ReportResultText(!changes.registry.empty()), ResultColour::WindowText);
+    window.setDetailsVisible(kReportRegistry, !changes.registry.empty());
+    entries[kReportDesktop] = DesktopEntryLines(changes);
+    window.setDesktopEntryCount(static_cast<long>(changes.desktop.size()));
+    window.setDetailsVisible(kReportDesktop, !entries[kReportDesktop].empty());
+    window.repaint();
+}
 
 // Reads the AFTER file into the window row by row. The entries of every category are left in `entries`.
-Status FillReport(AfterFileReader& after, ReportWindow& window, std::array<std::vector<std::string>, 7>& entries)
+Status FillReport(AfterFileReader& after, ReportWindow& window, CategoryEntries& entries)
 {
     std::vector<std::string>& directories = entries[kReportDirectories];
     std::vector<std::string>& files = entries[kReportFiles];
@@ -114,7 +147,7 @@ void ShowReport(const Context& ctx, AfterFileList& list, ReportWindow& window, P
         return;
     }
 
-    std::array<std::vector<std::string>, 7> entries;
+    CategoryEntries entries;
     {
         auto opened = AfterFileReader::open(ctx.fs, *path);
         if (!opened) {
@@ -128,8 +161,16 @@ void ShowReport(const Context& ctx, AfterFileList& list, ReportWindow& window, P
             return;
         }
         ctx.state.ProgramName = *programName;
+        // The companion is read whole before the window shows, which then has the rows of the prefix from the
+        // start; one that cannot be read is reported as a record that cannot be.
+        auto prefix = wine::ReadCompanionOfAfterFile(ctx.fs, *path);
+        if (!prefix) {
+            ReportAfterFileError(ctx.prompts, Notice::ReportRecordUnreadable, CompanionError(prefix.error()));
+            return;
+        }
 
         window.setCaption(ReportCaption(ctx.state.ProgramName));
+        window.setPrefixRowsVisible(prefix->has_value());
         window.show();
         const Status filled = FillReport(after, window, entries);
         if (!filled) {
@@ -138,12 +179,15 @@ void ShowReport(const Context& ctx, AfterFileList& list, ReportWindow& window, P
             ReportAfterFileError(ctx.prompts, Notice::ReportRecordUnreadable, filled.error());
             return;
         }
+        if (*prefix) {
+            FillPrefixRows(**prefix, window, entries);
+        }
     }  // the AFTER file is closed here, before the user is waited for
 
     int shown = 0;
     for (;;) {
         const short choice = window.waitForChoice();
-        if (choice >= kReportDirectories && choice <= kReportSystem) {
+        if (IsListCategory(choice)) {
             shown = choice;
             window.setPrintEnabled(true);
             window.setListTitle(kCategories[choice].listTitle);
@@ -193,11 +237,7 @@ Result<ProgramReport> ReadProgramReport(const FileSystem& fs, const std::string&
     }
     auto companion = wine::ReadCompanionOfAfterFile(fs, afterPath);
     if (!companion) {
-        Error error = companion.error();
-        if (error.kind != ErrorKind::Damaged) {
-            error.reason = "Unable to read " + error.describe();
-        }
-        return error;
+        return CompanionError(companion.error());
     }
     report.prefix = std::move(*companion);
     return report;
@@ -223,9 +263,9 @@ std::string RegistryDataText(const wine::RecordedData& data)
     switch (data.type) {
     case kRegSz:
     case kRegExpandSz:
-        if (units && !units->empty() && units->back() == u'\0') {
-            return (data.type == kRegExpandSz ? "expandable " : "") +
-                   quoted(std::u16string_view(*units).substr(0, units->size() - 1));
+        // Text ends in its NUL, which units() leaves out; data without one is shown as bytes, as Wine writes it.
+        if (units && data.data.size() >= 2 && data.data.ends_with(std::string_view("\0\0", 2))) {
+            return (data.type == kRegExpandSz ? "expandable " : "") + quoted(*units);
         }
         break;
     case kRegMultiSz:
@@ -309,7 +349,19 @@ std::string ReportResultText(bool changed)
 
 std::string ReportListTitle(int category)
 {
-    return category >= kReportDirectories && category <= kReportSystem ? kCategories[category].listTitle : "";
+    return IsListCategory(category) ? kCategories[static_cast<std::size_t>(category)].listTitle : "";
+}
+
+std::vector<std::string> DesktopEntryLines(const wine::PrefixChanges& changes)
+{
+    std::vector<std::string> lines;
+    for (const wine::DesktopEntry& entry : changes.desktop) {
+        lines.push_back(entry.path);
+    }
+    for (const std::string& folder : changes.desktopFolders) {
+        lines.push_back(folder.ends_with('/') ? folder : folder + "/");
+    }
+    return lines;
 }
 
 }  // namespace morvane

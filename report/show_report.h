@@ -15,8 +15,9 @@
 namespace morvane {
 
 // Display Report: the user picks an installed program; ReportForm shows how many directories and files its
-// installation added and whether each configuration file changed; Details lists a category and Print prints
-// the listed one. Reads the AFTER file only, never changes a file.
+// installation added and whether each configuration file changed, and for a record made in a Wine prefix (one
+// with a companion) whether the registry changed and how many desktop entries were added; Details lists a
+// category and Print prints the listed one. Reads the AFTER file and its companion only, never changes a file.
 void ShowReport(const Context& ctx, AfterFileList& list, ReportWindow& window, Printer& printer);
 
 // What the report shows of one record, as values.
@@ -40,7 +41,8 @@ struct ProgramReport {
 Result<ProgramReport> ReadProgramReport(const FileSystem& fs, const std::string& afterPath);
 
 // The report window's caption for a program ("Changes for <name>"), and the title of the list of one of its
-// categories, kReportDirectories to kReportSystem ("Directories added", "WIN.INI changes").
+// categories, kReportDirectories to kReportSystem, kReportRegistry and kReportDesktop ("Directories added",
+// "WIN.INI changes", "Registry changes").
 std::string ReportCaption(const std::string& programName);
 // The report window's labels before its two counts: "Directories added:" (kReportDirectories) and "Files Added:"
 // (kReportFiles).
@@ -55,5 +57,8 @@ std::string ReportListTitle(int category);
 std::vector<std::string> RegistryChangeLines(const wine::PrefixChanges& changes);
 // A value's type and data as the report shows them: strings in quotes, numbers in hex and decimal, bytes in hex.
 std::string RegistryDataText(const wine::RecordedData& data);
+// The desktop entries as the report lists them: each entry's host path, then each folder added for them, with a
+// '/' at its end.
+std::vector<std::string> DesktopEntryLines(const wine::PrefixChanges& changes);
 
 }  // namespace morvane

@@ -132,6 +132,14 @@ const Row kRows[] = {
     {Notice::RestoreUnchanged, Buttons::YesNo, "--restore=merge", kNoTerminal, "", Answer::Yes, kGoesOn, "", kHidden},
     {Notice::RestoreUnchanged, Buttons::YesNo, "--yes", kNoTerminal, "", Answer::No, kGoesOn, "--restore", kShown},
     {Notice::RestoreUnchanged, Buttons::YesNo, "--yes", kTerminal, "yes\n", Answer::Yes, kGoesOn, "", kShown},
+    // A running wineserver is not waited for, on a terminal or not and whatever was answered in advance: the
+    // message is shown, Retry is never the answer, and the command fails.
+    {Notice::WineserverRunning, Buttons::RetryCancel, "", kNoTerminal, "", Answer::Ok, kFails, "", kShown},
+    {Notice::WineserverRunning, Buttons::RetryCancel, "-q --yes", kTerminal, "retry\n", Answer::Ok, kFails, "", kShown},
+    {Notice::WineserverRunning, Buttons::RetryCancel, "--dry-run", kNoTerminal, "", Answer::Ok, kFails, "", kShown},
+    // Entries of a prefix changed since the installation and so kept: information.
+    {Notice::PrefixEntriesKept, Buttons::Ok, "", kNoTerminal, "", Answer::Ok, kGoesOn, "", kShown},
+    {Notice::PrefixEntriesKept, Buttons::Ok, "-q", kNoTerminal, "", Answer::Ok, kGoesOn, "", kHidden},
 };
 
 TEST(TerminalPrompts, EachNoticeGetsItsAnswerItsOptionAndItsExitStatus)
@@ -289,6 +297,30 @@ TEST(JsonString, ValidUtf8AsItIsEveryOtherByteAsItsOwnEscape)
     }
     EXPECT_EQ("[\"a\", \"\\udcff\"]", JsonList({"a", "\xff"}));
     EXPECT_EQ("[]", JsonList({}));
+}
+
+TEST(JsonString, CodeUnitsAsTextAndASurrogateWithoutItsPartnerAsItsEscape)
+{
+    struct Case {
+        std::u16string units;
+        std::string json;
+    };
+    const Case cases[] = {
+        {u"", "\"\""},
+        {u"Caf\u00e9 \u20ac", "\"Caf\xc3\xa9 \xe2\x82\xac\""},
+        {u"\U0001F600", "\"\xf0\x9f\x98\x80\""},  // a pair: one character
+        {u"a\\b\"c", "\"a\\\\b\\\"c\""},
+        {std::u16string(u"x\0y", 3), "\"x\\u0000y\""},
+        {u"\t\r\n", "\"\\u0009\\u000d\\u000a\""},
+        {std::u16string(1, char16_t(0xd800)) + u"!", "\"\\ud800!\""},                // a high surrogate alone
+        {u"!" + std::u16string(1, char16_t(0xdc00)), "\"!\\udc00\""},                // a low surrogate alone
+        {std::u16string{char16_t(0xdc00), char16_t(0xd800)}, "\"\\udc00\\ud800\""},  // the pair reversed
+        {std::u16string{char16_t(0xd83d), char16_t(0xd83d), char16_t(0xde00)},
+         "\"\\ud83d\xf0\x9f\x98\x80\""},  // a high one, then a whole pair
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.json, JsonStringOfUnits(c.units)) << c.json;
+    }
 }
 
 }  // namespace

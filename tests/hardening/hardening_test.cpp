@@ -570,6 +570,8 @@ public:
     void setFileCount(long count) override { files = count; }
     void setResult(int, std::string_view, ResultColour) override {}
     void setDetailsVisible(int, bool) override {}
+    void setPrefixRowsVisible(bool) override {}
+    void setDesktopEntryCount(long) override {}
     void setPrintEnabled(bool) override {}
     void setListTitle(std::string_view) override {}
     void setList(const Lines& entries) override { lists.push_back(entries); }

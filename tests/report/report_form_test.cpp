@@ -14,6 +14,7 @@
 #include "platform/qt_printer.h"
 #include "tests/support/doubles.h"
 #include "tests/support/window_helpers.h"
+#include "wine/companion.h"
 
 namespace morvane {
 namespace {
@@ -49,12 +50,19 @@ QStringList Items(QWidget* w)
 void ExpectDesignState(QWidget* w)
 {
     EXPECT_EQ(w->windowTitle(), "Change Report");
-    const std::vector<std::pair<const char*, const char*>> labels = {
-        {"Label1", "Directories added:"},  {"Label2", "Files Added:"},     {"Label3", "AUTOEXEC.BAT changed:"},
-        {"Label4", "CONFIG.SYS changed:"}, {"Label6", "WIN.INI changed:"}, {"Label7", "SYSTEM.INI changed:"},
-        {"NumDirsLab", "0"},               {"NumFilesLab", "0"},       {"ShowingWhat", ""},
-        {"AUTOEXECLab", ""},               {"CONFIGLab", ""},          {"WINLab", ""},
-        {"SYSTEMLab", ""}};
+    const std::vector<std::pair<const char*, const char*>> labels = {{"Label1", "Directories added:"},
+                                                                     {"Label2", "Files Added:"},
+                                                                     {"Label3", "AUTOEXEC.BAT changed:"},
+                                                                     {"Label4", "CONFIG.SYS changed:"},
+                                                                     {"Label6", "WIN.INI changed:"},
+                                                                     {"Label7", "SYSTEM.INI changed:"},
+                                                                     {"NumDirsLab", "0"},
+                                                                     {"NumFilesLab", "0"},
+                                                                     {"ShowingWhat", ""},
+                                                                     {"AUTOEXECLab", ""},
+                                                                     {"CONFIGLab", ""},
+                                                                     {"WINLab", ""},
+                                                                     {"SYSTEMLab", ""}};
     for (const auto& [name, text] : labels) {
         EXPECT_EQ(Text(w, name), text) << name;
     }
@@ -64,6 +72,13 @@ void ExpectDesignState(QWidget* w)
     for (int n = 1; n <= 6; ++n) {
         EXPECT_EQ(Button(w, QString("Command%1").arg(n))->text(), "Details");
         EXPECT_TRUE(Button(w, QString("Command%1").arg(n))->isHidden()) << n;
+    }
+    // The rows of a Wine prefix, hidden until a record with a companion is shown.
+    EXPECT_TRUE(w->findChild<QWidget*>("PrefixRows")->isHidden());
+    EXPECT_EQ(Text(w, "RegistryLab"), "");
+    EXPECT_EQ(Text(w, "DesktopLab"), "0");
+    for (const char* name : {"Command9", "Command10"}) {
+        EXPECT_TRUE(Button(w, name)->isHidden()) << name;
     }
     EXPECT_EQ(Button(w, "Command7")->text(), "&Ok");
     EXPECT_EQ(Button(w, "Command8")->text(), "&Print");
@@ -78,11 +93,13 @@ protected:
     ReportFormTest()
     {
         test::makeDirs(tmp / "c/WINDOWS");
-        test::writeFile(tmp / "data/AFTER1.DAT",
-                        test::crlf({"Word Wizard", "C", "\\WW\\", "\\WINDOWS\\WW.INI", "\\WINDOWS\\SYSTEM\\WW.DLL",
-                                    "*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*", "~NO CHANGE~",
-                                    "*END CONFIG*", "*WIN*", "[windows]", "*NEW WIN*", "[windows]", "run=ww.exe",
-                                    "*END WIN*", "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"}));
+        test::writeFile(
+            tmp / "data/AFTER1.DAT",
+            test::crlf(
+                {"Word Wizard",  "C",           "\\WW\\",         "\\WINDOWS\\WW.INI", "\\WINDOWS\\SYSTEM\\WW.DLL",
+                 "*AUTOEXEC*",   "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*",          "~NO CHANGE~",
+                 "*END CONFIG*", "*WIN*",       "[windows]",      "*NEW WIN*",         "[windows]",
+                 "run=ww.exe",   "*END WIN*",   "*SYSTEM*",       "~NO CHANGE~",       "*END SYSTEM*"}));
         record = test::readFile(tmp / "data/AFTER1.DAT");
     }
 
@@ -205,6 +222,118 @@ TEST_F(ReportFormTest, CaptionShowsTheProgramNameExactly)
     EXPECT_EQ(shown, "Changes for Setup [*] 2");
 }
 
+// What an installation changed in a Wine prefix, as the companion of AFTER1.DAT keeps it.
+wine::PrefixChanges PrefixChangesIn(const std::string& folder)
+{
+    using Kind = wine::RegistryChange::Kind;
+    const auto text = [](std::u16string_view units) {
+        return wine::RecordedData{wine::kRegSz, wine::RegistryValue::text({}, units).data};
+    };
+    wine::PrefixChanges changes;
+    changes.prefix = folder + "/p";
+    changes.arch[0] = changes.arch[1] = changes.arch[2] = "win64";
+    changes.registry = {
+        {Kind::KeyAdded, wine::Hive::System, u"Software\\Vendor\\App", u"", std::nullopt, std::nullopt},
+        {Kind::ValueAdded, wine::Hive::System, u"Software\\Vendor\\App", u"Count", std::nullopt,
+         wine::RecordedData{wine::kRegDword, wine::RegistryValue::dword({}, 42).data}},
+        {Kind::ValueChanged, wine::Hive::User, u"Software\\Vendor\\App", u"Lang", text(u"en"), text(u"d\u00e9")},
+    };
+    changes.desktop = {{folder + "/xdg/applications/wine/App.desktop", wine::ContentHash("[Desktop Entry]\n")}};
+    changes.desktopFolders = {folder + "/xdg/applications/wine"};
+    return changes;
+}
+
+TEST_F(ReportFormTest, ARecordWithACompanionShowsTheRowsOfItsPrefixAndListsAndPrintsThem)
+{
+    FileSystem fs{DriveMap()};
+    ASSERT_TRUE(wine::WriteAfterCompanion(fs, tmp / "data/AFTER1.WINE", PrefixChangesIn(tmp.path())));
+    const std::string companion = test::readFile(tmp / "data/AFTER1.WINE");
+    const std::string desktop = tmp / "xdg/applications/wine";
+    const QStringList registryLines = {
+        "Key added: HKEY_LOCAL_MACHINE\\Software\\Vendor\\App",
+        "Value added: HKEY_LOCAL_MACHINE\\Software\\Vendor\\App \"Count\" = number 0x0000002a (42)",
+        "Value changed: HKEY_CURRENT_USER\\Software\\Vendor\\App \"Lang\": \"en\" -> \"d\u00e9\""};
+    start(printer);
+    run([&] { clickReportButton(); },
+        {[&](QWidget* w) {
+             // The rows above are as for any record.
+             EXPECT_EQ(Text(w, "NumDirsLab"), "1");
+             EXPECT_EQ(Text(w, "WINLab"), "Yes");
+             EXPECT_TRUE(w->findChild<QWidget*>("PrefixRows")->isVisible());
+             EXPECT_EQ(Text(w, "Label8"), "Registry changed:");
+             EXPECT_EQ(Text(w, "RegistryLab"), "Yes");
+             EXPECT_EQ(Colour(w, "RegistryLab"), QApplication::palette().color(QPalette::WindowText));
+             EXPECT_EQ(Text(w, "Label9"), "Desktop entries added:");
+             EXPECT_EQ(Text(w, "DesktopLab"), "1");
+             EXPECT_TRUE(Button(w, "Command9")->isVisible());
+             EXPECT_TRUE(Button(w, "Command10")->isVisible());
+             clickButton(w, "Command9");
+         },
+         [&](QWidget* w) {
+             EXPECT_EQ(Text(w, "ShowingWhat"), "Registry changes");
+             EXPECT_EQ(Items(w), registryLines);
+             clickButton(w, "Command8");
+         },
+         [&](QWidget* w) { clickButton(w, "Command10"); },
+         [&](QWidget* w) {
+             EXPECT_EQ(Text(w, "ShowingWhat"), "Desktop entries added");
+             EXPECT_EQ(Items(w), (QStringList{QString::fromStdString(desktop + "/App.desktop"),
+                                              QString::fromStdString(desktop + "/")}));
+             clickButton(w, "Command8");
+         },
+         [&](QWidget* w) { clickButton(w, "Command7"); }});
+
+    std::vector<std::string> printedRegistry = {"Registry changes made by Word Wizard:", ""};
+    for (const QString& line : registryLines) {
+        printedRegistry.push_back(line.toStdString());
+    }
+    EXPECT_EQ(
+        printer.documents,
+        (std::vector<std::vector<std::string>>{
+            printedRegistry, {"Desktop entries added by Word Wizard:", "", desktop + "/App.desktop", desktop + "/"}}));
+    EXPECT_EQ(test::readFile(tmp / "data/AFTER1.WINE"), companion);
+    ExpectDesignState(report);
+}
+
+// Without a companion the window is the one it always was: no rows of a prefix, before or after Details. A
+// companion whose installation changed nothing in the prefix shows the rows with nothing to list.
+TEST_F(ReportFormTest, TheRowsOfAPrefixShowOnlyForARecordWithACompanion)
+{
+    struct Case {
+        bool companion;
+        const char* registry;  // the rows' results, when shown
+        const char* desktop;
+    };
+    const Case cases[] = {{false, "", "0"}, {true, "No", "0"}};
+    start(printer);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.companion ? "an empty companion" : "no companion");
+        if (c.companion) {
+            FileSystem fs{DriveMap()};
+            wine::PrefixChanges nothing;
+            nothing.prefix = tmp / "p";
+            nothing.arch[0] = nothing.arch[1] = nothing.arch[2] = "win64";
+            ASSERT_TRUE(wine::WriteAfterCompanion(fs, tmp / "data/AFTER1.WINE", nothing));
+        }
+        run([&] { clickReportButton(); },
+            {[&](QWidget* w) {
+                 EXPECT_EQ(w->findChild<QWidget*>("PrefixRows")->isVisible(), c.companion);
+                 EXPECT_EQ(Text(w, "RegistryLab"), c.registry);
+                 EXPECT_EQ(Text(w, "DesktopLab"), c.desktop);
+                 EXPECT_FALSE(Button(w, "Command9")->isVisible());
+                 EXPECT_FALSE(Button(w, "Command10")->isVisible());
+                 clickButton(w, "Command5");
+             },
+             [&](QWidget* w) {
+                 EXPECT_EQ(w->findChild<QWidget*>("PrefixRows")->isVisible(), c.companion);
+                 EXPECT_EQ(Text(w, "ShowingWhat"), "WIN.INI changes");
+                 clickButton(w, "Command7");
+             }});
+        ExpectDesignState(report);
+    }
+    EXPECT_TRUE(printer.documents.empty());
+}
+
 // Defined only where configuring found pdftotext to read the PDF back.
 #ifdef MORVANE_PDFTOTEXT
 TEST_F(ReportFormTest, PrintingIntoAPdfGivesTheLinesBack)
@@ -226,9 +355,9 @@ TEST_F(ReportFormTest, PrintingIntoAPdfGivesTheLinesBack)
             lines << line.trimmed();
         }
     }
-    EXPECT_EQ(lines, (QStringList{"Changes in WIN.INI made by Word Wizard:",
-                                  QString(36, '-') + " The following lines were added " + QString(36, '-'),
-                                  "run=ww.exe"}));
+    EXPECT_EQ(lines,
+              (QStringList{"Changes in WIN.INI made by Word Wizard:",
+                           QString(36, '-') + " The following lines were added " + QString(36, '-'), "run=ww.exe"}));
 }
 #endif
 

@@ -31,6 +31,8 @@ public:
                       (colour == ResultColour::Working ? " (red)" : " (window text)"));
     }
     void setDetailsVisible(int category, bool visible) override { details.at(category) = visible; }
+    void setPrefixRowsVisible(bool visible) override { prefixRows = visible; }
+    void setDesktopEntryCount(long count) override { log.push_back("DesktopLab " + std::to_string(count)); }
     void setPrintEnabled(bool enabled) override { printEnabled = enabled; }
     void setListTitle(std::string_view title) override { showingWhat = title; }
     void setList(const Lines& entries) override
@@ -53,6 +55,7 @@ public:
 
     std::string caption;
     bool visible = false;
+    bool prefixRows = false;
     std::array<std::string, 7> results{};
     std::array<bool, 7> details{};
     bool printEnabled = false;
@@ -104,12 +107,28 @@ TEST_F(ShowReportTest, NothingAddedShowsZeroAndZeroAndNoDetails)
     EXPECT_EQ(list.prompt, "Select installed program to report on");
     EXPECT_EQ(window.caption, "Changes for Quiet App");
     EXPECT_EQ(world.state.ProgramName, "Quiet App");
-    EXPECT_EQ(window.log, (Lines{"NumDirsLab 0", "repaint", "NumFilesLab 0", "repaint",
-                                 "3 Working. Please wait. (red)", "repaint", "3 No (window text)", "repaint",
-                                 "4 Working. Please wait. (red)", "repaint", "4 No (window text)", "repaint",
-                                 "5 Working. Please wait. (red)", "repaint", "5 No (window text)", "repaint",
-                                 "6 Working. Please wait. (red)", "repaint", "6 No (window text)", "repaint"}));
+    EXPECT_EQ(window.log, (Lines{"NumDirsLab 0",
+                                 "repaint",
+                                 "NumFilesLab 0",
+                                 "repaint",
+                                 "3 Working. Please wait. (red)",
+                                 "repaint",
+                                 "3 No (window text)",
+                                 "repaint",
+                                 "4 Working. Please wait. (red)",
+                                 "repaint",
+                                 "4 No (window text)",
+                                 "repaint",
+                                 "5 Working. Please wait. (red)",
+                                 "repaint",
+                                 "5 No (window text)",
+                                 "repaint",
+                                 "6 Working. Please wait. (red)",
+                                 "repaint",
+                                 "6 No (window text)",
+                                 "repaint"}));
     EXPECT_EQ(window.details, (std::array<bool, 7>{}));
+    EXPECT_FALSE(window.prefixRows) << "a record without a companion";
     EXPECT_EQ(window.printEnabledAtWait, std::vector<bool>{false});
     EXPECT_EQ(world.main.hides, 1);
     EXPECT_TRUE(world.prompts.prompts().empty());
@@ -134,9 +153,9 @@ TEST_F(ShowReportTest, EntriesCarryTheirDriveAndTheCountGrowsPerDrive)
 
 TEST_F(ShowReportTest, ChangeOnlyInLetterCaseShowsYesAndOneEmptyLine)
 {
-    run(Record({"Cased", "C"}, {"*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*", "files = 30",
-                                "*NEW CONFIG*", "FILES=30", "*END CONFIG*", "*WIN*", "~NO CHANGE~", "*END WIN*",
-                                "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"}),
+    run(Record({"Cased", "C"},
+               {"*AUTOEXEC*", "~NO CHANGE~", "*END AUTOEXEC*", "*CONFIG*", "files = 30", "*NEW CONFIG*", "FILES=30",
+                "*END CONFIG*", "*WIN*", "~NO CHANGE~", "*END WIN*", "*SYSTEM*", "~NO CHANGE~", "*END SYSTEM*"}),
         {kReportConfig, kReportOk});
     EXPECT_EQ(window.results, (std::array<std::string, 7>{"", "", "", "No", "Yes", "No", "No"}));
     EXPECT_EQ(window.details, (std::array<bool, 7>{false, false, false, false, true, false, false}));
