@@ -39,7 +39,7 @@ namespace {
 std::string Environment(const char* name)
 {
     const char* value = std::getenv(name);
-    // The XDG specification ignores a relative path as if it were unset.
+    // A relative path in these variables counts as unset, as the desktop base directories rule it.
     return value && value[0] == '/' ? std::string(value) : std::string();
 }
 
