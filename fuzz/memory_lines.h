@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -68,8 +69,20 @@ public:
         return std::unique_ptr<LineReader>(std::make_unique<MemoryLineReader>(m_bytes));
     }
 
+    Result<std::string> readFile(std::string_view) const override { return std::string(m_bytes); }
+
+    // A file written whole is kept in memory, and what is read from then on.
+    Status writeFileAtomic(std::string_view, const std::function<void(const ByteSink&)>& produce) override
+    {
+        m_written.clear();
+        produce([&](std::string_view bytes) { m_written.append(bytes); });
+        m_bytes = m_written;
+        return {};
+    }
+
 private:
     std::string_view m_bytes;
+    std::string m_written;
 };
 
 // Stops the run with the fuzzer's crash report when an invariant does not hold.

@@ -8,7 +8,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build="$1"
 seconds="$2"
 jobs="${3:-2}"
-targets=(before_file_reader after_file_reader restore_lines record_path registry_reader)
+targets=(before_file_reader after_file_reader restore_lines record_path registry_reader companion_reader)
 
 run_one() {
   local t="$1"

@@ -508,8 +508,9 @@ public:
     Result<std::string> start()
     {
         if (!m_parser.next() || m_parser.line() != std::string(kMagic) + std::string(m_kind)) {
-            return fail("not a Morvane companion of a " + std::string(m_kind) + " file: the first line must be \"" +
-                        std::string(kMagic) + std::string(m_kind) + "\"");
+            return fail("not the companion of " + std::string(m_kind == std::string_view("AFTER") ? "an " : "a ") +
+                        std::string(m_kind) + " file: the first line must be \"" + std::string(kMagic) +
+                        std::string(m_kind) + "\"");
         }
         if (!m_parser.next() || m_parser.cut()) {
             return fail("the file ends here: it was cut short");
