@@ -59,8 +59,10 @@ case "$what" in
     export QT_QPA_PLATFORM=offscreen
 
     # Every tool the tests use was installed above: a test left out for a missing one is an error here.
+    # Line tables only (-g1): the backtraces still name file and line, and the build takes a third less time.
     cmake -S "$here" -B "$here/build-test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_TESTS=ON \
-      -DMORVANE_BENCH=ON -DMORVANE_WERROR="$werror" -DMORVANE_REQUIRE_TEST_TOOLS=ON
+      -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DMORVANE_BENCH=ON -DMORVANE_WERROR="$werror" \
+      -DMORVANE_REQUIRE_TEST_TOOLS=ON
     cmake --build "$here/build-test" -j "$jobs"
     run_tests "$here/build-test" -j "$jobs" --timeout 300
 
