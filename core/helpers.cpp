@@ -1,9 +1,12 @@
 #include "core/helpers.h"
-#include "records/record_format.h"
 
 #include <cerrno>
 #include <cmath>
 #include <string>
+
+#include "core/wine_prefix.h"
+#include "records/record_format.h"
+#include "wine/prefix_state.h"
 
 namespace morvane {
 
@@ -133,6 +136,12 @@ void UpdateSafetyPair(const Context& ctx)
     bool any = false;
     for (const ConfigFile& file : kConfigFiles) {
         any = any || ctx.fs.exists(SafetyCopyPath({ctx.state.BootDrive, ctx.state.WinDir}, file));
+    }
+    // The safety copies of a Wine prefix's registry files count as well.
+    if (const std::string prefix = RecordedPrefix(ctx.fs); !any && !prefix.empty()) {
+        for (const wine::Hive hive : wine::kHives) {
+            any = any || ctx.fs.attributes(prefix + "/" + wine::SafetyCopyName(hive), Lookup::Exact).ok();
+        }
     }
     ctx.main.setPairEnabled(Pair::DeleteSafety, any);
 }
