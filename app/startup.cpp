@@ -5,15 +5,27 @@
 
 #include "core/helpers.h"
 #include "records/record_format.h"
+#include "wine/companion.h"
 
 namespace morvane {
 
 namespace {
 
-// Copies then deletes; the source goes only once its copy is complete.
+// Copies then deletes; the source goes only once its copy is complete. A companion beside the record (BEFORE.WINE,
+// AFTER<n>.WINE) goes with it, first, so that a record never arrives without it.
 void moveRecord(const Context& ctx, const std::string& from, const std::string& to)
 {
-    Status status = ctx.fs.copyFile(from, to);
+    Status status;
+    const std::string companion = wine::CompanionOf(from);
+    if (ctx.fs.attributes(companion, Lookup::Exact)) {
+        status = ctx.fs.copyFile(companion, wine::CompanionOf(to));
+        if (status) {
+            status = ctx.fs.removeFile(companion);
+        }
+    }
+    if (status) {
+        status = ctx.fs.copyFile(from, to);
+    }
     if (status) {
         status = ctx.fs.removeFile(from);
     }
