@@ -24,6 +24,27 @@ TEST(StartupMoves, NumberedRecordsMoveAndUnnumberedStay)
     EXPECT_TRUE(world.prompts.prompts().empty());
 }
 
+// A record's companion goes with it; a companion whose record is gone (a run stopped between the two deletions) is
+// deleted, and one with its record stays.
+TEST(StartupMoves, CompanionsMoveWithTheirRecordsAndOrphansGo)
+{
+    World world;
+    writeFile(world.host("C:\\WINDOWS\\AFTER3.DAT"), "Old app\r\n");
+    writeFile(world.host("C:\\WINDOWS\\AFTER3.WINE"), "companion\n");
+    writeFile(world.data("AFTER1.DAT"), "Kept\r\n");
+    writeFile(world.data("AFTER1.WINE"), "kept\n");
+    writeFile(world.data("AFTER2.WINE"), "orphan\n");
+    writeFile(world.data("BEFORE.WINE"), "orphan\n");
+    MoveRecordsFromWinDir(world.ctx());
+    RemoveOrphanCompanions(world.ctx());
+    EXPECT_EQ(readFile(world.data("AFTER3.WINE")), "companion\n");
+    EXPECT_FALSE(pathExists(world.host("C:\\WINDOWS\\AFTER3.WINE")));
+    EXPECT_EQ(readFile(world.data("AFTER1.WINE")), "kept\n");
+    EXPECT_FALSE(pathExists(world.data("AFTER2.WINE")));
+    EXPECT_FALSE(pathExists(world.data("BEFORE.WINE")));
+    EXPECT_TRUE(world.prompts.prompts().empty());
+}
+
 TEST(StartupMoves, BeforeFileFromWindowsDirectoryReplacesTheDataFoldersOne)
 {
     World world;
