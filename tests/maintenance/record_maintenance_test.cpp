@@ -9,6 +9,7 @@
 #include <functional>
 #include <set>
 
+#include "core/helpers.h"
 #include "tests/support/doubles.h"
 
 namespace morvane {
@@ -499,6 +500,31 @@ TEST(DeleteSafetyFiles, NoKeepsEverythingAndThePairFollowsTheSafetyCopies)
     EXPECT_EQ(readFile(world.host("C:\\WINDOWS\\WIN.QRV")), crlf({"[windows]"}));
     EXPECT_EQ(world.main.pairs, (std::map<Pair, bool>{{Pair::DeleteSafety, true}}));
     EXPECT_TRUE(world.main.visible);
+}
+
+// In a Wine prefix the safety copies of its registry files count too: they are found, asked about and deleted, and
+// the registry files themselves stay.
+TEST(DeleteSafetyFiles, TheRegistryCopiesOfAWinePrefixGoWithTheOthers)
+{
+    World world;
+    const std::string prefix = world.tmp.path() + "/prefix";
+    std::filesystem::create_directories(prefix);
+    writeFile(prefix + "/system.reg", "WINE REGISTRY Version 2\n");
+    writeFile(prefix + "/user.QRV", "WINE REGISTRY Version 2\n");
+    DriveMap drives;
+    drives.set('C', world.drive('C'));
+    drives.setPrefix(prefix);
+    world.fs = std::make_unique<FileSystem>(std::move(drives));
+    UpdateSafetyPair(world.ctx());
+    EXPECT_TRUE(world.main.pairs.at(Pair::DeleteSafety));
+    world.prompts.answer(Answer::Yes);
+
+    DeleteSafetyFiles(world.ctx());
+
+    expectBeepThenQuestion(world.prompts);
+    EXPECT_FALSE(pathExists(prefix + "/user.QRV"));
+    EXPECT_EQ(readFile(prefix + "/system.reg"), "WINE REGISTRY Version 2\n");
+    EXPECT_EQ(world.main.pairs, (std::map<Pair, bool>{{Pair::DeleteSafety, false}}));
 }
 
 TEST(DeleteSafetyFiles, AFailedDeletionIsReportedAndTheOthersStillGo)
