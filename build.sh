@@ -59,10 +59,12 @@ case "$what" in
     export QT_QPA_PLATFORM=offscreen
 
     # Every tool the tests use was installed above: a test left out for a missing one is an error here.
-    # Line tables only (-g1): the backtraces still name file and line, and the build takes a third less time.
+    # Lightly optimised, with line tables only (-O1 -g1): the backtraces still name file and line, and the build
+    # takes a third less time. The fuzz targets' seeds and regressions are replayed by the fuzzing below, under the
+    # sanitizers, rather than in these builds.
     cmake -S "$here" -B "$here/build-test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_TESTS=ON \
-      -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DMORVANE_BENCH=ON -DMORVANE_WERROR="$werror" \
-      -DMORVANE_REQUIRE_TEST_TOOLS=ON
+      -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DMORVANE_BENCH=ON -DMORVANE_FUZZ_REPLAY=OFF \
+      -DMORVANE_WERROR="$werror" -DMORVANE_REQUIRE_TEST_TOOLS=ON
     cmake --build "$here/build-test" -j "$jobs"
     run_tests "$here/build-test" -j "$jobs" --timeout 300
 
@@ -71,22 +73,23 @@ case "$what" in
     # commands the engine's tests cover) are left out of this build, which would otherwise take as long again.
     echo "Sanitizer build (build-sanitize):"
     cmake -S "$here" -B "$here/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_TESTS=ON \
-      -DMORVANE_BENCH=OFF -DMORVANE_DIST_TESTS=OFF -DMORVANE_WINDOW_TESTS=OFF -DMORVANE_SANITIZE=ON \
-      -DMORVANE_WERROR="$werror" \
-      -DMORVANE_REQUIRE_TEST_TOOLS=ON
+      -DMORVANE_BENCH=OFF -DMORVANE_DIST_TESTS=OFF -DMORVANE_WINDOW_TESTS=OFF -DMORVANE_FUZZ_REPLAY=OFF \
+      -DMORVANE_SANITIZE=ON -DMORVANE_WERROR="$werror" -DMORVANE_REQUIRE_TEST_TOOLS=ON
     cmake --build "$here/build-sanitize" -j "$jobs"
     # Full stacks for every allocation, so that a leak kept by a system library matches its suppression.
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:fast_unwind_on_malloc=0
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     export LSAN_OPTIONS="suppressions=$here/tests/support/lsan.supp:print_suppressions=0"
-    run_tests "$here/build-sanitize" -j "$jobs" --timeout 600
+    # The kill loops stop a traced run at many system calls; they test the order of the calls, which the
+    # sanitizers do not change, and they ran in full above.
+    run_tests "$here/build-sanitize" -j "$jobs" --timeout 600 -E '^CrashAtAnyMoment[.]'
 
     # The fuzz targets, built with clang and libFuzzer, each run for a bounded time from its seeds.
     echo "Fuzzing (build-fuzz):"
     cmake -S "$here/fuzz" -B "$here/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_CXX_COMPILER=clang++-14
     cmake --build "$here/build-fuzz" -j "$jobs"
-    "$here/fuzz/run.sh" "$here/build-fuzz" "${MORVANE_FUZZ_SECONDS:-20}" "$jobs"
+    "$here/fuzz/run.sh" "$here/build-fuzz" "${MORVANE_FUZZ_SECONDS:-12}" "$jobs"
     ;;
   bench)
     cmake -S "$here" -B "$here/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVANE_TESTS=OFF -DMORVANE_BENCH=ON
