@@ -463,9 +463,7 @@ bool AfterFileCreation::findPrefixChanges()
     auto before = wine::ReadBeforeCompanion(m_ctx.fs, companion);
     if (!before) {
         return fail(before.error().kind == ErrorKind::Damaged ? Notice::BeforeFileDamaged : Notice::AfterFileReadFailed,
-                    before.error().kind == ErrorKind::Damaged ? before.error().reason
-                                                              : "Unable to read " + before.error().describe() + ".",
-                    before.error().kind);
+                    CompanionErrorText(before.error()), before.error().kind);
     }
     if (before->prefix != prefix) {
         return true;  // the drives come from another prefix now: its registry is not the one recorded

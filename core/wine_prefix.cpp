@@ -46,6 +46,14 @@ bool WaitUntilNoWineserver(const Context& ctx, const std::string& prefix)
     }
 }
 
+std::string CompanionErrorText(const Error& error)
+{
+    if (error.kind == ErrorKind::Damaged) {
+        return "The companion " + error.path + " is damaged: " + error.reason + ".";
+    }
+    return "Unable to read " + error.describe() + ".";
+}
+
 std::string RegistryKeyName(wine::Hive hive, const std::u16string& key)
 {
     return std::string(wine::HiveDisplayName(hive)) + (key.empty() ? "" : "\\" + wine::Utf8FromUtf16(key));

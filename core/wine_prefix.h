@@ -20,6 +20,10 @@ std::string RecordedPrefix(const FileSystem& fs);
 // or ended here.
 bool WaitUntilNoWineserver(const Context& ctx, const std::string& prefix);
 
+// Why a companion record cannot be used, as a sentence for the user: "The companion <file> is damaged: line <n>:
+// <what>." or "Unable to read <file>: <reason>."
+std::string CompanionErrorText(const Error& error);
+
 // A line that tells one step of taking a prefix's changes back: what it does and to which key, value, file or
 // folder ("delete value HKEY_CURRENT_USER\Software\Vendor\App \"Lang\"").
 std::string DescribeRevertStep(const wine::RevertStep& step);

@@ -414,16 +414,24 @@ DeletionResult RemoveRecordedProgram(const Context& ctx, const std::string& path
     }
     auto companion = wine::ReadCompanionOfAfterFile(ctx.fs, path);
     if (!companion) {
-        ShowError(
-            ctx, Notice::PrefixRecordUnusable,
-            (companion.error().kind == ErrorKind::Damaged ? companion.error().reason
-                                                          : "Unable to read " + companion.error().describe() + ".") +
-                kNothingDeleted);
+        ShowError(ctx, Notice::PrefixRecordUnusable, CompanionErrorText(companion.error()) + kNothingDeleted);
         result.error = companion.error().kind;
         return result;
     }
     const std::optional<wine::PrefixChanges>& prefixChanges = *companion;
     if (prefixChanges) {
+        // The record's paths are those of the prefix it was made in: on another prefix's drives, or on the root
+        // file system, they would name someone else's files.
+        if (const std::string current = RecordedPrefix(ctx.fs); current != prefixChanges->prefix) {
+            ShowError(ctx, Notice::PrefixRecordUnusable,
+                      "The AFTER file " + path + " was made in the Wine prefix " + prefixChanges->prefix +
+                          ", but Morvane now works on " +
+                          (current.empty() ? std::string("other drives") : "the Wine prefix " + current) +
+                          ". Start Morvane on the prefix the program was installed in (--prefix or WINEPREFIX)." +
+                          kNothingDeleted);
+            result.error = ErrorKind::Invalid;
+            return result;
+        }
         if (auto unusable = PrefixFilesUnusable(ctx.fs, *prefixChanges)) {
             ShowError(ctx, Notice::PrefixRecordUnusable, *unusable + kNothingDeleted);
             result.error = ErrorKind::Invalid;

@@ -22,9 +22,7 @@ namespace {
 // A companion that cannot be read, as the message for the user: a damaged one says why itself.
 Error CompanionError(Error error)
 {
-    if (error.kind != ErrorKind::Damaged) {
-        error.reason = "Unable to read " + error.describe();
-    }
+    error.reason = CompanionErrorText(error);
     return error;
 }
 

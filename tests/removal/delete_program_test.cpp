@@ -12,6 +12,7 @@
 #include "tests/removal/scripted_after_file_list.h"
 #include "tests/snapshot/hooked_file_system.h"
 #include "tests/support/doubles.h"
+#include "wine/companion.h"
 
 namespace morvane {
 namespace {
@@ -271,6 +272,31 @@ TEST_F(DeleteProgramTest, ARecordThatIsDamagedOrLeadsThroughALinkIsRefusedBefore
         EXPECT_EQ(messages(), Lines{c.message + " Nothing has been deleted; the AFTER file is kept."});
         EXPECT_EQ(folderState(world.tmp.path()), before);
         EXPECT_TRUE(world.main.visible);
+    }
+
+    // A good record whose companion was made in a Wine prefix, while the drives now come from elsewhere; and one
+    // whose companion is cut short.
+    record(AfterFile("Setup", {"C", "\\APP\\SUB\\", "\\APP\\"}));
+    wine::PrefixChanges changes;
+    changes.prefix = world.tmp / "prefix";
+    ASSERT_TRUE(wine::WriteAfterCompanion(*world.fs, world.data("AFTER1.WINE"), changes));
+    const std::string companion = test::readFile(world.data("AFTER1.WINE"));
+    for (const std::string& bytes : {companion, companion.substr(0, companion.size() / 2)}) {
+        writeFile(world.data("AFTER1.WINE"), bytes);
+        const auto before = folderState(world.tmp.path());
+        world.prompts = test::ScriptedPrompts();
+        run();
+        ASSERT_EQ(messages().size(), 1u);
+        if (bytes == companion) {
+            EXPECT_EQ(messages()[0], "The AFTER file " + path + " was made in the Wine prefix " + changes.prefix +
+                                         ", but Morvane now works on other drives. Start Morvane on the prefix the "
+                                         "program was installed in (--prefix or WINEPREFIX). Nothing has been "
+                                         "deleted; the AFTER file is kept.");
+        } else {
+            EXPECT_TRUE(messages()[0].starts_with("The companion " + world.data("AFTER1.WINE") + " is damaged: line "))
+                << messages()[0];
+        }
+        EXPECT_EQ(folderState(world.tmp.path()), before);
     }
 }
 
