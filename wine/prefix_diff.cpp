@@ -13,6 +13,7 @@
 
 #include "wine/prefix_state.h"
 #include "wine/registry_names.h"
+#include "wine/registry_nodes.h"
 #include "wine/registry_reader.h"
 #include "wine/registry_text.h"
 
@@ -103,25 +104,6 @@ std::u16string JoinParts(const Parts& parts)
         path += part;
     }
     return path;
-}
-
-// Puts a value among values in Wine's order as the reader does: a name read again (in any letter case) keeps its
-// first spelling and takes the last data.
-void PutValue(std::vector<RegistryValue>& values, RegistryValue value)
-{
-    if (values.empty() || CompareNames(values.back().name, value.name) < 0) {
-        values.push_back(std::move(value));
-        return;
-    }
-    const auto at = std::lower_bound(
-        values.begin(), values.end(), value.name,
-        [](const RegistryValue& v, const std::u16string& name) { return CompareNames(v.name, name) < 0; });
-    if (at != values.end() && NamesEqual(at->name, value.name)) {
-        at->type = value.type;
-        at->data = std::move(value.data);
-    } else {
-        values.insert(at, std::move(value));
-    }
 }
 
 Error Damaged(std::string_view name, std::size_t line, std::string_view what)

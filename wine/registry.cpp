@@ -60,8 +60,16 @@ Error NoSuchKey(std::u16string_view path)
     return KeyError(path, "no such key", ErrorKind::NotFound);
 }
 
-// Puts a value in its place among values in Wine's order; one of the same name takes its type and data and keeps
-// its spelling, as when Wine sets a value that is there.
+std::vector<RegistryValue>::iterator FindValue(std::vector<RegistryValue>& values, std::u16string_view name)
+{
+    const auto at =
+        std::lower_bound(values.begin(), values.end(), name,
+                         [](const RegistryValue& v, std::u16string_view n) { return CompareNames(v.name, n) < 0; });
+    return at != values.end() && NamesEqual(at->name, name) ? at : values.end();
+}
+
+}  // namespace
+
 void PutValue(std::vector<RegistryValue>& values, RegistryValue value)
 {
     if (values.empty() || CompareNames(values.back().name, value.name) < 0) {
@@ -78,16 +86,6 @@ void PutValue(std::vector<RegistryValue>& values, RegistryValue value)
         values.insert(at, std::move(value));
     }
 }
-
-std::vector<RegistryValue>::iterator FindValue(std::vector<RegistryValue>& values, std::u16string_view name)
-{
-    const auto at =
-        std::lower_bound(values.begin(), values.end(), name,
-                         [](const RegistryValue& v, std::u16string_view n) { return CompareNames(v.name, n) < 0; });
-    return at != values.end() && NamesEqual(at->name, name) ? at : values.end();
-}
-
-}  // namespace
 
 FileTime FileTimeFromUnix(std::int64_t seconds, std::uint32_t nanoseconds)
 {

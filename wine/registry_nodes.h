@@ -12,6 +12,10 @@
 
 namespace morvane::wine {
 
+// Puts a value in its place among values in Wine's order; one of the same name takes its type and data and keeps
+// its spelling, as when Wine sets a value that is there, or reads a name a second time.
+void PutValue(std::vector<RegistryValue>& values, RegistryValue value);
+
 // A stretch of the text that belongs to one key: the blank lines before its header, the header "[...]", its option
 // lines, its values and any comments, up to the blank lines before the next header (or the end of the text).
 struct Registry::Block {
