@@ -15,8 +15,9 @@ packages=(cmake ninja-build g++ qt6-base-dev libgl-dev libgtest-dev xdg-utils po
 case "$what" in
   # clang-14 with its runtime libraries (libFuzzer, the sanitizers) builds the fuzz targets.
   # wine, wine64 and nsis run a real installer in a real Wine prefix.
+  # ccache lets the sanitizer build take the tests' own objects from the first build.
   test) packages+=(desktop-file-utils appstream groff-base dpkg-dev file lintian clang-14 libclang-rt-14-dev wine wine64
-    nsis) ;;
+    nsis ccache) ;;
   package) packages+=(dpkg-dev file lintian) ;;
 esac
 missing=()
@@ -57,6 +58,10 @@ case "$what" in
     werror=OFF
     [ "${CI:-}" = true ] && werror=ON
     export QT_QPA_PLATFORM=offscreen
+    # The tests' own files are built alike in the test build and the sanitizer build (only the programs' code is
+    # instrumented): with paths taken relative to each build folder, the second build finds them in the cache.
+    export CCACHE_BASEDIR="$here" CCACHE_DIR="$here/.cache/ccache" CCACHE_NOHASHDIR=true
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
     # Every tool the tests use was installed above: a test left out for a missing one is an error here.
     # Lightly optimised, with line tables only (-O1 -g1): the backtraces still name file and line, and the build
@@ -64,7 +69,7 @@ case "$what" in
     # sanitizers, rather than in these builds.
     cmake -S "$here" -B "$here/build-test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_TESTS=ON \
       -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DMORVANE_BENCH=ON -DMORVANE_FUZZ_REPLAY=OFF \
-      -DMORVANE_WERROR="$werror" -DMORVANE_REQUIRE_TEST_TOOLS=ON
+      -DMORVANE_WERROR="$werror" -DMORVANE_REQUIRE_TEST_TOOLS=ON "${launcher[@]}"
     cmake --build "$here/build-test" -j "$jobs"
     # One test more than there are cores: several tests spend much of their time waiting (for Wine, for a child).
     run_tests "$here/build-test" -j "$((jobs + 1))" --timeout 300
@@ -75,7 +80,7 @@ case "$what" in
     echo "Sanitizer build (build-sanitize):"
     cmake -S "$here" -B "$here/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_TESTS=ON \
       -DMORVANE_BENCH=OFF -DMORVANE_DIST_TESTS=OFF -DMORVANE_WINDOW_TESTS=OFF -DMORVANE_FUZZ_REPLAY=OFF \
-      -DMORVANE_SANITIZE=ON -DMORVANE_WERROR="$werror" -DMORVANE_REQUIRE_TEST_TOOLS=ON
+      -DMORVANE_SANITIZE=ON -DMORVANE_WERROR="$werror" -DMORVANE_REQUIRE_TEST_TOOLS=ON "${launcher[@]}"
     cmake --build "$here/build-sanitize" -j "$jobs"
     # Full stacks for every allocation, so that a leak kept by a system library matches its suppression.
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:fast_unwind_on_malloc=0
