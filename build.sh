@@ -95,7 +95,7 @@ case "$what" in
     cmake -S "$here/fuzz" -B "$here/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_CXX_COMPILER=clang++-14
     cmake --build "$here/build-fuzz" -j "$jobs"
-    "$here/fuzz/run.sh" "$here/build-fuzz" "${MORVANE_FUZZ_SECONDS:-12}" "$jobs"
+    "$here/fuzz/run.sh" "$here/build-fuzz" "${MORVANE_FUZZ_SECONDS:-10}" "$jobs"
     ;;
   bench)
     cmake -S "$here" -B "$here/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVANE_TESTS=OFF -DMORVANE_BENCH=ON
