@@ -952,12 +952,5 @@ TEST(PrefixRevertApply, MissingRefreshProgramsAreNoFailure)
     EXPECT_FALSE(disk::pathExists(launcher));
 }
 
-TEST(PrefixRevertApply, SafetyCopyNames)
-{
-    EXPECT_EQ(SafetyCopyName(Hive::System), "system.QRV");
-    EXPECT_EQ(SafetyCopyName(Hive::User), "user.QRV");
-    EXPECT_EQ(SafetyCopyName(Hive::UserDefault), "userdef.QRV");
-}
-
 }  // namespace
 }  // namespace morvane::wine
